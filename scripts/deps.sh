@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Installs from Debian's packages whatever the build, the program and the tests need
+# and the machine does not have yet. Safe to run again: it installs only what is missing.
+set -euo pipefail
+
+packages=(
+  build-essential cmake pkg-config
+  qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
+  libgtest-dev libgmock-dev googletest libbenchmark-dev
+  fonts-ipafont-gothic fontconfig
+  xdg-utils
+  msmtp msmtp-mta python3 python3-aiosmtpd
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+as_root=()
+if [ "$(id -u)" -ne 0 ]; then
+  command -v sudo >/dev/null || { echo "deps.sh: run as root, or install sudo, to install: ${missing[*]}" >&2; exit 1; }
+  as_root=(sudo)
+fi
+echo "deps.sh: installing ${missing[*]}" >&2
+export DEBIAN_FRONTEND=noninteractive
+"${as_root[@]}" apt-get update -q >/dev/null
+"${as_root[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}" >/dev/null

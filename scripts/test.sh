@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds and runs every test.
+# Usage: scripts/test.sh [release|sanitize]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+flavour=${1:-release}
+scripts/deps.sh
+scripts/build.sh "$flavour"
+export QT_QPA_PLATFORM=offscreen
+if [ "$flavour" = sanitize ]; then
+  export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+  export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+  export LSAN_OPTIONS=suppressions=$PWD/scripts/lsan.supp
+fi
+ctest --test-dir "build/$flavour" --output-on-failure -j "$(nproc)" --timeout 300

@@ -1,0 +1,36 @@
+// korvane-cli settings [--save]: prints every setting as the program sees it at start-up, and
+// with --save writes them exactly as "設定保存" does.
+#include "app/cli/cli_command.h"
+#include "settings/settings_store.h"
+
+namespace korvane::cli {
+namespace {
+
+int runSettings(const QStringList& args) {
+  bool save = false;
+  for (const QString& a : args) {
+    if (a == QLatin1String("--save")) {
+      save = true;
+    } else {
+      return fail(QStringLiteral("settings: unknown argument %1").arg(a));
+    }
+  }
+  SettingsStore store(SettingsStore::defaultIniPath());
+  store.loadSettings();
+  store.loadWindowSize();
+  if (save) {
+    QString error;
+    if (!store.saveSettings(&error)) return fail(QStringLiteral("設定を保存できません: %1").arg(error));
+  }
+  out() << "; " << store.iniPath() << '\n';
+  for (const auto& [section, keys] : store.describe()) {
+    out() << '[' << section << "]\n";
+    for (const auto& [key, value] : keys) out() << key << '=' << value << '\n';
+  }
+  return 0;
+}
+
+const Registrar registrar({"settings", "[--save]  print every setting; --save writes them as 設定保存 does", runSettings});
+
+}  // namespace
+}  // namespace korvane::cli

@@ -1,0 +1,232 @@
+#include "settings/ini_file.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLocale>
+#include <QSaveFile>
+#include <QStringDecoder>
+#include <QStringEncoder>
+#include <cctype>
+#include <charconv>
+#include <cmath>
+#include <string>
+
+namespace korvane {
+
+namespace {
+
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
+
+QByteArray trimBlanks(const QByteArray& bytes) {
+  qsizetype from = 0;
+  qsizetype to = bytes.size();
+  while (from < to && isBlank(bytes[from])) ++from;
+  while (to > from && isBlank(bytes[to - 1])) --to;
+  return bytes.mid(from, to - from);
+}
+
+bool isLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+
+// Case folding of ASCII letters only: the trail byte of a double-byte character may look like
+// a letter and must not be folded.
+bool sameName(const QByteArray& a, const QByteArray& b) {
+  if (a.size() != b.size()) return false;
+  bool trail = false;
+  for (qsizetype i = 0; i < a.size(); ++i) {
+    const unsigned char x = static_cast<unsigned char>(a[i]);
+    const unsigned char y = static_cast<unsigned char>(b[i]);
+    if (trail) {
+      if (x != y) return false;
+      trail = false;
+      continue;
+    }
+    if (isLeadByte(x)) {
+      if (x != y) return false;
+      trail = true;
+      continue;
+    }
+    const auto fold = [](unsigned char c) { return (c >= 'a' && c <= 'z') ? static_cast<unsigned char>(c - 32) : c; };
+    if (fold(x) != fold(y)) return false;
+  }
+  return true;
+}
+
+// "[name]" with optional blanks around; returns the name or an empty optional.
+std::optional<QByteArray> sectionName(const QByteArray& line) {
+  const QByteArray t = trimBlanks(line);
+  if (!t.startsWith('[')) return std::nullopt;
+  const qsizetype close = t.indexOf(']');
+  if (close < 0) return std::nullopt;
+  return trimBlanks(t.mid(1, close - 1));
+}
+
+std::optional<QByteArray> keyName(const QByteArray& line) {
+  const qsizetype eq = line.indexOf('=');
+  if (eq < 0) return std::nullopt;
+  return trimBlanks(line.left(eq));
+}
+
+}  // namespace
+
+QByteArray encodeCp932(const QString& text, bool* ok) {
+  QStringEncoder encoder("Shift_JIS");
+  QByteArray bytes = encoder.encode(text);
+  if (ok) *ok = encoder.isValid() && !encoder.hasError();
+  return bytes;
+}
+
+QString decodeCp932(const QByteArray& bytes) {
+  QStringDecoder decoder("Shift_JIS");
+  return decoder.decode(bytes);
+}
+
+QByteArray truncateCp932(const QByteArray& bytes, int maxBytes) {
+  if (bytes.size() <= maxBytes) return bytes;
+  int end = 0;
+  while (end < maxBytes) {
+    const int width = isLeadByte(static_cast<unsigned char>(bytes[end])) ? 2 : 1;
+    if (end + width > maxBytes) break;
+    end += width;
+  }
+  return bytes.left(end);
+}
+
+double leadingNumber(const QString& text) {
+  const QByteArray s = text.toLatin1();
+  qsizetype i = 0;
+  while (i < s.size() && isBlank(s[i])) ++i;
+  const qsizetype start = i;
+  if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
+  const qsizetype digitsStart = i;
+  while (i < s.size() && std::isdigit(static_cast<unsigned char>(s[i]))) ++i;
+  bool anyDigit = i > digitsStart;
+  if (i < s.size() && s[i] == '.') {
+    const qsizetype frac = ++i;
+    while (i < s.size() && std::isdigit(static_cast<unsigned char>(s[i]))) ++i;
+    anyDigit = anyDigit || i > frac;
+  }
+  if (!anyDigit) return 0;
+  qsizetype end = i;
+  if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
+    qsizetype j = i + 1;
+    if (j < s.size() && (s[j] == '+' || s[j] == '-')) ++j;
+    const qsizetype expDigits = j;
+    while (j < s.size() && std::isdigit(static_cast<unsigned char>(s[j]))) ++j;
+    if (j > expDigits) end = j;
+  }
+  std::string number(s.constData() + start, static_cast<size_t>(end - start));
+  if (!number.empty() && number[0] == '+') number.erase(0, 1);
+  double value = 0;
+  const auto result = std::from_chars(number.data(), number.data() + number.size(), value);
+  if (result.ec == std::errc::result_out_of_range) {
+    // from_chars leaves the value alone on overflow; an overflowing text still reads as a number.
+    return number[0] == '-' ? -HUGE_VAL : HUGE_VAL;
+  }
+  if (result.ec != std::errc()) return 0;
+  return value;
+}
+
+QString numberText(double value) {
+  if (value == 0) return QStringLiteral("0");  // never "-0"
+  return QString::number(value, 'g', QLocale::FloatingPointShortest);
+}
+
+IniFile IniFile::load(const QString& path) {
+  IniFile ini;
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) return ini;
+  QByteArray data = file.readAll();
+  if (data.isEmpty()) return ini;
+  const bool endsWithBreak = data.endsWith('\n');
+  ini.lines_ = data.split('\n');
+  if (endsWithBreak) ini.lines_.removeLast();
+  for (QByteArray& line : ini.lines_) {
+    if (line.endsWith('\r')) line.chop(1);
+  }
+  return ini;
+}
+
+int IniFile::findSection(const QByteArray& section) const {
+  for (int i = 0; i < lines_.size(); ++i) {
+    const auto name = sectionName(lines_[i]);
+    if (name && sameName(*name, section)) return i;
+  }
+  return -1;
+}
+
+int IniFile::sectionEnd(int sectionLine) const {
+  int i = sectionLine + 1;
+  while (i < lines_.size() && !sectionName(lines_[i])) ++i;
+  return i;
+}
+
+int IniFile::findKey(int sectionLine, const QByteArray& key) const {
+  const int end = sectionEnd(sectionLine);
+  for (int i = sectionLine + 1; i < end; ++i) {
+    const auto name = keyName(lines_[i]);
+    if (name && sameName(*name, key)) return i;
+  }
+  return -1;
+}
+
+std::optional<QString> IniFile::value(const QString& section, const QString& key) const {
+  const int s = findSection(encodeCp932(section));
+  if (s < 0) return std::nullopt;
+  const int k = findKey(s, encodeCp932(key));
+  if (k < 0) return std::nullopt;
+  const QByteArray& line = lines_[k];
+  const QByteArray raw = trimBlanks(line.mid(line.indexOf('=') + 1));
+  return decodeCp932(truncateCp932(raw, kMaxValueBytes));
+}
+
+bool IniFile::setValue(const QString& section, const QString& key, const QString& value, QString* error) {
+  auto fail = [&](const QString& why) {
+    if (error) *error = why;
+    return false;
+  };
+  if (value.contains(QLatin1Char('\n')) || value.contains(QLatin1Char('\r'))) {
+    return fail(QStringLiteral("[%1] %2: 値に改行を含めることはできません").arg(section, key));
+  }
+  bool ok = false;
+  const QByteArray sectionBytes = encodeCp932(section);
+  const QByteArray keyBytes = encodeCp932(key);
+  const QByteArray valueBytes = encodeCp932(value, &ok);
+  if (!ok) return fail(QStringLiteral("[%1] %2: Shift-JIS で表せない文字があります: %3").arg(section, key, value));
+
+  const QByteArray line = keyBytes + '=' + valueBytes;
+  const int s = findSection(sectionBytes);
+  if (s < 0) {
+    lines_.append('[' + sectionBytes + ']');
+    lines_.append(line);
+    return true;
+  }
+  const int k = findKey(s, keyBytes);
+  if (k >= 0) {
+    lines_[k] = line;
+    return true;
+  }
+  // New keys go after the section's last non-blank line, so blank separators stay between sections.
+  int insertAt = sectionEnd(s);
+  while (insertAt > s + 1 && trimBlanks(lines_[insertAt - 1]).isEmpty()) --insertAt;
+  lines_.insert(insertAt, line);
+  return true;
+}
+
+bool IniFile::save(const QString& path, QString* error) const {
+  const QFileInfo info(path);
+  if (!QDir().mkpath(info.absolutePath())) {
+    if (error) *error = QStringLiteral("フォルダを作成できません: %1").arg(info.absolutePath());
+    return false;
+  }
+  QByteArray data;
+  for (const QByteArray& line : lines_) data += line + "\r\n";
+  QSaveFile file(path);
+  if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size() || !file.commit()) {
+    if (error) *error = QStringLiteral("%1\r\n%2").arg(file.errorString(), path);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace korvane

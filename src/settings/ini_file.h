@@ -1,0 +1,58 @@
+#pragma once
+// A private-profile (INI) file kept byte for byte in the Windows ANSI code page of Japan (CP932),
+// so a file copied from a Windows PC of the same program reads and writes back unchanged.
+// Only the lines that are written change; unknown keys, sections, comments and blank lines stay.
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <optional>
+
+namespace korvane {
+
+class IniFile {
+ public:
+  // The longest value a read returns, in bytes, as the classic profile functions did.
+  static constexpr int kMaxValueBytes = 255;
+
+  // Reads the file; a missing or unreadable file is an empty document.
+  static IniFile load(const QString& path);
+
+  // The value of key in section with surrounding blanks removed, cut to kMaxValueBytes without
+  // splitting a double-byte character, decoded from CP932. Section and key names match without
+  // regard to the case of ASCII letters. Empty optional when the section or key is missing.
+  std::optional<QString> value(const QString& section, const QString& key) const;
+
+  // Replaces the key's value in place, or adds the key at the end of its section, or the section
+  // at the end of the file. Refuses (false, with a reason) a value CP932 cannot hold or one that
+  // holds a line break, instead of writing garbage into the file.
+  bool setValue(const QString& section, const QString& key, const QString& value, QString* error = nullptr);
+
+  // Writes the whole document with CR LF line ends through a temporary file in the same folder
+  // that is renamed over the old one, so a crash mid-write never leaves a truncated file.
+  // Creates the folder if needed.
+  bool save(const QString& path, QString* error = nullptr) const;
+
+  const QList<QByteArray>& lines() const { return lines_; }
+
+ private:
+  int findSection(const QByteArray& section) const;
+  int findKey(int sectionLine, const QByteArray& key) const;
+  int sectionEnd(int sectionLine) const;
+
+  QList<QByteArray> lines_;
+};
+
+// CP932 helpers shared by the settings code and the tests.
+QByteArray encodeCp932(const QString& text, bool* ok = nullptr);
+QString decodeCp932(const QByteArray& bytes);
+// Cuts bytes to at most maxBytes without splitting a CP932 double-byte character.
+QByteArray truncateCp932(const QByteArray& bytes, int maxBytes);
+
+// The leading number of a text: blanks skipped, optional sign, digits, optional decimal point
+// with digits, optional exponent. A text that does not start with a number reads as 0.
+double leadingNumber(const QString& text);
+// Shortest decimal text that reads back as the same number: 3 gives "3", one half "0.5".
+QString numberText(double value);
+
+}  // namespace korvane

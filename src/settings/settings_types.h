@@ -1,0 +1,54 @@
+#pragma once
+#include <QString>
+
+namespace korvane {
+
+// One machine profile, section "COM<n>" of the settings file. Texts keep the stored text; the
+// numbers are doubles because the file may hold any number and it is written back as read.
+struct PortProfile {
+  QString baudRate = QStringLiteral("9600");
+  QString parity = QStringLiteral("N");
+  QString dataBits = QStringLiteral("8");
+  QString stopBits = QStringLiteral("2");
+  double handshake = 3;
+  double tapeCode = 0;
+  double feedEnabled = 0;
+  double feedLength = 0;
+  double feedLength2 = 0;
+  QString deviceName;  // "No.<n>" by default, filled by the store
+  double eobMode = 0;
+  double checkDcdDsr = 1;
+  double useDc1 = 0;
+  double useDc2Dc4 = 0;
+  double waitEnabled = 0;
+  double waitTime = 0;
+  double ignorePercent = 0;
+  double startCr = 0;
+  double portNumber = 1;
+};
+
+// Application-wide settings, section "参照".
+struct AppSettings {
+  QString editorPath;
+  QString dataFolder;
+  QString fileFilter = QStringLiteral("*.nc");
+  double shutdownAfterSend = 0;
+  double mailAfterSend = 0;
+  QString mailAddress;
+  double showTimeInInfo = 0;
+  double currentProfile = 1;
+  QString viewerPath;
+  double windowWidth = 4920;
+  double windowHeight = 4560;
+};
+
+inline constexpr int kProfileSlots = 10;  // slots 1..10; slot 0 exists and is never used
+
+// Whole-number view of a stored number, for the places that use it as a choice or a count.
+// The file may hold anything; a value no int can hold reads as 0 rather than overflowing.
+inline int asInt(double value) {
+  if (!(value > -2147483648.0 && value < 2147483648.0)) return 0;
+  return static_cast<int>(value);
+}
+
+}  // namespace korvane
