@@ -1,0 +1,247 @@
+#include "transfer/send_engine.h"
+
+#include <cmath>
+
+#include "transfer/program_reader.h"
+#include "transfer/tape_code.h"
+
+namespace korvane {
+
+namespace {
+
+constexpr quint8 kNul = 0x00;
+constexpr quint8 kDc1 = 0x11;
+constexpr quint8 kDc2 = 0x12;
+constexpr quint8 kDc3 = 0x13;
+constexpr quint8 kDc3Parity = 0x93;
+constexpr quint8 kDc4 = 0x14;
+
+QString serialSettingsText(const PortProfile& p) {
+  return p.baudRate + QLatin1Char(',') + p.parity + QLatin1Char(',') + p.dataBits + QLatin1Char(',') + p.stopBits;
+}
+
+// A job runs inside the click handler; this keeps running() true for exactly its duration.
+class RunningFlag {
+ public:
+  explicit RunningFlag(bool& flag) : flag_(flag) { flag_ = true; }
+  ~RunningFlag() { flag_ = false; }
+
+ private:
+  bool& flag_;
+};
+
+}  // namespace
+
+int feedFrames(double lengthCm) { return static_cast<int>(std::nearbyint(lengthCm * 10 / 2.54)); }
+
+SendEngine::SendEngine(SettingsStore& store, TransferContext context, SendCompletion completion)
+    : store_(store), c_(context), completion_(std::move(completion)) {}
+
+SendOutcome SendEngine::press(const QStringList& rows) {
+  if (rows.isEmpty()) return SendOutcome::NotStarted;
+  if (running_) {
+    c_.cancel = true;
+    return SendOutcome::NotStarted;
+  }
+  slot_ = store_.selectedSlot();
+  if (slot_ == 0) {
+    c_.view.showMessage(QStringLiteral("マシンが選択されていません"), MessageIcon::Critical);
+    return SendOutcome::NotStarted;
+  }
+  if (asInt(store_.app().shutdownAfterSend) == 1 &&
+      !c_.view.askYesNo(QStringLiteral("送信終了後システムを停止します。\rよろしいですか？"), MessageIcon::Warning)) {
+    return SendOutcome::NotStarted;
+  }
+  RunningFlag flag(running_);
+  return run(rows);
+}
+
+bool SendEngine::openPort() {
+  const PortProfile& p = profile();
+  c_.port.setCommPort(asInt(p.portNumber));
+  c_.port.setSettings(serialSettingsText(p));
+  c_.port.setHandshaking(asInt(p.handshake));
+  c_.port.setHighBitFlowControl(usesXonXoff(asInt(p.handshake)));
+  c_.port.setReceiveFlowBytes(false);
+  c_.port.setNullDiscard(false);
+  PortError error;
+  if (c_.port.open(&error)) return true;
+  c_.port.close();
+  c_.view.showMessage(error.description, MessageIcon::Critical);
+  return false;
+}
+
+SendOutcome SendEngine::run(const QStringList& rows) {
+  if (!openPort()) return SendOutcome::NotStarted;
+
+  c_.view.enterTransfer(TransferKind::Send);
+  c_.cancel = false;
+  c_.view.clearRowSelection();
+  c_.view.setProgressValue(0);
+  c_.view.setWindowCaption(kSendingCaption);
+  c_.view.setListSending(true);
+  c_.view.setStatusText(QString());
+  pauseMs(c_.pump, c_.clock, 50);
+
+  const PortProfile& p = profile();
+  const bool feed = asInt(p.feedEnabled) == 1;
+  feedCount_ = feed && p.feedLength > 0 ? feedFrames(p.feedLength) : 0;
+  trailingFeedCount_ = feed && p.feedLength2 > 0 ? feedFrames(p.feedLength2) : 0;
+  fileStartMs_ = c_.clock.nowMs();
+  portLostText_.clear();
+
+  LineWriter writer(c_, p);
+  Step result = openingSequence(writer);
+  for (int i = 0; i < rows.size() && result == Step::Go; ++i) {
+    result = sendFile(rows[i], i, i == rows.size() - 1, writer);
+  }
+  if (result != Step::Aborted) showElapsedTime(c_, fileStartMs_);
+
+  c_.view.setListSending(false);
+  if (result != Step::PortLost) closingSequence(writer);
+  if (writer.portLost()) result = Step::PortLost;
+  if (const auto failure = c_.port.failure()) portLostText_ = failure->description;
+  c_.port.close();
+  return report(result, rows);
+}
+
+SendEngine::Step SendEngine::openingSequence(LineWriter& writer) {
+  const PortProfile& p = profile();
+  if (asInt(p.useDc2Dc4) >= 1) writer.sendControlByte(kDc2);
+  if (asInt(p.useDc1) == 1) {
+    const Step go = waitForGoAhead();
+    if (go != Step::Go) return go;
+  }
+  for (int i = 0; i < feedCount_; ++i) writer.sendDataByte(kNul);
+  const bool framePercent = asInt(profile().ignorePercent) == 1;
+  if (asInt(profile().startCr) == 0) {
+    writeConverted(writer, QLatin1Char('\n'));
+    pauseMs(c_.pump, c_.clock, 500);
+    if (framePercent) writeConverted(writer, QLatin1Char('%'));
+    pauseMs(c_.pump, c_.clock, 500);
+  } else {
+    if (framePercent) writeConverted(writer, QLatin1Char('%'));
+    pauseMs(c_.pump, c_.clock, 500);
+    writeConverted(writer, QLatin1Char('\n'));
+    pauseMs(c_.pump, c_.clock, 500);
+  }
+  return writer.portLost() ? Step::PortLost : Step::Go;
+}
+
+SendEngine::Step SendEngine::waitForGoAhead() {
+  // Flow control off, so that the machine's DC1 reaches us instead of being taken by the driver.
+  // Closing drains the output, so the DC2 written just before reaches the machine.
+  c_.port.close();
+  c_.port.setHandshaking(kHandshakeNone);
+  PortError error;
+  if (!c_.port.open(&error)) {
+    portLostText_ = error.description;
+    return Step::PortLost;
+  }
+  for (;;) {
+    c_.pump.serveEvents();
+    if (c_.cancel.load()) return Step::Aborted;
+    if (c_.port.failure()) return Step::PortLost;
+    // Every byte read while waiting is discarded, also those after the go-ahead.
+    const QByteArray bytes = c_.port.input();
+    if (bytes.contains(static_cast<char>(kDc1)) || bytes.contains(static_cast<char>(kDc3)) ||
+        bytes.contains(static_cast<char>(kDc3Parity))) {
+      break;
+    }
+    c_.port.waitForInput(kEventSliceMs);
+  }
+  c_.port.setHandshaking(asInt(profile().handshake));
+  pauseMs(c_.pump, c_.clock, 50);
+  return Step::Go;
+}
+
+void SendEngine::writeConverted(LineWriter& writer, QChar character) {
+  if (const auto byte = convertSendCharacter(character, profile())) writer.sendDataByte(*byte);
+}
+
+SendEngine::Step SendEngine::sendFile(const QString& path, int row, bool last, LineWriter& writer) {
+  c_.view.setRowSelected(row, true);
+  ProgramReader reader(path);
+  if (!reader.open()) {
+    c_.view.showMessage(reader.errorString() + QStringLiteral("\r\n") + path, MessageIcon::Critical);
+    return Step::Unreadable;
+  }
+  c_.view.setProgressRange(reader.size());
+  c_.view.setProgressValue(0);
+  int lineCount = 0;
+  int charCount = 0;
+  QString lineText;
+  fileStartMs_ = c_.clock.nowMs();
+  showElapsedTime(c_, fileStartMs_);
+
+  QString character;
+  while (reader.next(character)) {
+    if (character == QLatin1String("\x1a") || character == QLatin1String("\r")) continue;
+    if (character == QLatin1String("\n")) {
+      ++lineCount;
+      c_.view.setStatusText(QString::number(lineCount) + QStringLiteral(" : ") + lineText);
+      showElapsedTime(c_, fileStartMs_);
+      if (charCount % 2 == 1) writeConverted(writer, QLatin1Char(' '));
+      writeConverted(writer, QLatin1Char('\n'));
+      const int eob = asInt(profile().eobMode);
+      if (eob >= 1) writeConverted(writer, QLatin1Char('\r'));
+      if (eob == 2) writeConverted(writer, QLatin1Char('\r'));
+      c_.view.setProgressValue(reader.position());
+      charCount = 0;
+      lineText.clear();
+    } else if (character == QLatin1String("%")) {
+      if (asInt(profile().ignorePercent) == 0) writeConverted(writer, QLatin1Char('%'));
+    } else {
+      // A character without a tape code is dropped from the wire but still counts for the block.
+      if (character.size() == 1) writeConverted(writer, character[0]);
+      lineText += character;
+      ++charCount;
+    }
+    if (writer.portLost()) return Step::PortLost;
+    if (c_.cancel.load()) return Step::Aborted;
+  }
+  if (reader.position() < reader.size()) {
+    c_.view.showMessage(reader.errorString() + QStringLiteral("\r\n") + path, MessageIcon::Critical);
+    return Step::Unreadable;
+  }
+  c_.view.setProgressValue(reader.position());
+  if (!last) {
+    for (int i = 0; i < trailingFeedCount_; ++i) writer.sendControlByte(kNul);
+  }
+  c_.view.setRowSelected(row, false);
+  return writer.portLost() ? Step::PortLost : Step::Go;
+}
+
+void SendEngine::closingSequence(LineWriter& writer) {
+  if (asInt(profile().ignorePercent) == 1) writeConverted(writer, QLatin1Char('%'));
+  for (int i = 0; i < trailingFeedCount_; ++i) writer.sendControlByte(kNul);
+  if (asInt(profile().useDc2Dc4) >= 1) writer.sendDataByte(kDc4);
+  pauseMs(c_.pump, c_.clock, 2000);
+}
+
+SendOutcome SendEngine::report(Step result, const QStringList& rows) {
+  SendOutcome outcome = SendOutcome::Completed;
+  if (result == Step::PortLost) {
+    c_.view.setWindowCaption(kSendAbortedCaption);
+    c_.view.showMessage(portLostText_.isEmpty() ? QStringLiteral("ポートへの書き込みに失敗しました") : portLostText_,
+                        MessageIcon::Critical);
+    outcome = SendOutcome::Failed;
+  } else if (result == Step::Unreadable || c_.cancel.load()) {
+    // An unreadable file means the machine did not get everything: no mail, no shutdown, no "finished".
+    c_.view.setWindowCaption(kSendAbortedCaption);
+    c_.view.showMessage(kSendAbortedMessage, MessageIcon::None);
+    outcome = result == Step::Unreadable ? SendOutcome::Failed : SendOutcome::Aborted;
+  } else {
+    if (asInt(store_.app().mailAfterSend) == 1 && completion_.sendCompletionMail) completion_.sendCompletionMail(rows);
+    if (asInt(store_.app().shutdownAfterSend) == 1 && completion_.shutDownSystem) {
+      completion_.shutDownSystem();
+      return SendOutcome::Completed;
+    }
+    c_.view.setWindowCaption(kSendDoneCaption);
+    c_.view.showMessage(kSendDoneMessage, MessageIcon::None);
+  }
+  c_.view.leaveTransfer(TransferKind::Send);
+  return outcome;
+}
+
+}  // namespace korvane
