@@ -1,0 +1,296 @@
+// korvane-cli machine: a CNC control's tape reader/punch interface at the far end of a
+// pseudo-terminal, so korvane can be tried, tested and measured without a machine tool.
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <limits>
+
+#include "app/cli/cli_command.h"
+#include "app/cli/machine_pty.h"
+#include "settings/settings_store.h"
+#include "transfer/machine/machine_summary.h"
+#include "transfer/machine/program_store.h"
+
+namespace korvane::cli {
+namespace {
+
+struct MachineOptions {
+  int link = 0;
+  TapeCode code = TapeCode::Iso;
+  int baud = 9600;
+  MachineFrame frame;
+  int buffer = 0;
+  bool flow = true;
+  double consume = 0;
+  bool requestStart = false;
+  double startDelayMs = 300;
+  QString store;
+  int exitAfter = 0;
+  double idleExitS = 0;
+  QStringList punchFiles;
+  bool noWait = false;
+};
+
+// Ask again for data this often while nothing comes, in case the request met a closed port.
+constexpr double kRequestRepeatMs = 1000;
+// How long an ending punch waits for korvane to read what is still in the terminal.
+constexpr double kDrainLimitMs = 5000;
+constexpr double kDrainStepMs = 10;
+constexpr double kDrainSettleMs = 100;
+constexpr int kMinimumBuffer = 8;
+
+class MonotonicMs {
+ public:
+  double operator()() const {
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start_).count();
+  }
+
+ private:
+  std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+};
+
+std::optional<MachineOptions> parseOptions(const QStringList& args, QString* problem) {
+  MachineOptions o;
+  auto number = [&](qsizetype& i, double minimum, double* value) {
+    if (i + 1 >= args.size()) return false;
+    bool ok = false;
+    *value = args[++i].toDouble(&ok);
+    return ok && *value >= minimum;
+  };
+  for (qsizetype i = 0; i < args.size(); ++i) {
+    const QString& a = args[i];
+    double v = 0;
+    if (a == QLatin1String("--link")) {
+      if (!number(i, 1, &v) || v > 10 || v != int(v)) return *problem = QStringLiteral("--link takes a port 1..10"), std::nullopt;
+      o.link = int(v);
+    } else if (a == QLatin1String("--code") && i + 1 < args.size()) {
+      const QString c = args[++i].toLower();
+      if (c != QLatin1String("iso") && c != QLatin1String("eia")) return *problem = QStringLiteral("--code takes iso or eia"), std::nullopt;
+      o.code = c == QLatin1String("eia") ? TapeCode::Eia : TapeCode::Iso;
+    } else if (a == QLatin1String("--baud")) {
+      if (!number(i, 0, &v) || v != int(v)) return *problem = QStringLiteral("--baud takes a line rate (0: none)"), std::nullopt;
+      o.baud = int(v);
+    } else if (a == QLatin1String("--frame") && i + 1 < args.size()) {
+      const auto frame = parseMachineFrame(args[++i]);
+      if (!frame) return *problem = QStringLiteral("--frame takes data bits, parity, stop bits, as 8N2 or 7E2"), std::nullopt;
+      o.frame = *frame;
+    } else if (a == QLatin1String("--buffer")) {
+      if (!number(i, 0, &v) || v != int(v) || (v > 0 && v < kMinimumBuffer))
+        return *problem = QStringLiteral("--buffer takes 0 (endless) or at least %1 characters").arg(kMinimumBuffer), std::nullopt;
+      o.buffer = int(v);
+    } else if (a == QLatin1String("--no-flow")) {
+      o.flow = false;
+    } else if (a == QLatin1String("--consume")) {
+      if (!number(i, 0, &v) || v <= 0) return *problem = QStringLiteral("--consume takes characters per second"), std::nullopt;
+      o.consume = v;
+    } else if (a == QLatin1String("--request-start")) {
+      o.requestStart = true;
+    } else if (a == QLatin1String("--start-delay")) {
+      if (!number(i, 0, &v)) return *problem = QStringLiteral("--start-delay takes milliseconds"), std::nullopt;
+      o.startDelayMs = v;
+    } else if (a == QLatin1String("--store") && i + 1 < args.size()) {
+      o.store = args[++i];
+    } else if (a == QLatin1String("--exit-after")) {
+      if (!number(i, 1, &v) || v != int(v)) return *problem = QStringLiteral("--exit-after takes a count"), std::nullopt;
+      o.exitAfter = int(v);
+    } else if (a == QLatin1String("--idle-exit")) {
+      if (!number(i, 0, &v) || v <= 0) return *problem = QStringLiteral("--idle-exit takes seconds"), std::nullopt;
+      o.idleExitS = v;
+    } else if (a == QLatin1String("--punch")) {
+      while (i + 1 < args.size() && !args[i + 1].startsWith(QLatin1String("--"))) o.punchFiles << args[++i];
+      if (o.punchFiles.isEmpty()) return *problem = QStringLiteral("--punch takes one or more files"), std::nullopt;
+    } else if (a == QLatin1String("--no-wait")) {
+      o.noWait = true;
+    } else {
+      return *problem = QStringLiteral("machine: unknown or incomplete argument %1").arg(a), std::nullopt;
+    }
+  }
+  if (o.noWait && o.punchFiles.isEmpty()) return *problem = QStringLiteral("--no-wait goes with --punch"), std::nullopt;
+  return o;
+}
+
+// The earliest of the deadlines that are set (non-negative), or -1.
+double earliest(std::initializer_list<double> deadlines) {
+  double best = -1;
+  for (double d : deadlines)
+    if (d >= 0 && (best < 0 || d < best)) best = d;
+  return best;
+}
+
+void printSummary(const QJsonObject& summary) {
+  out() << QString::fromUtf8(QJsonDocument(summary).toJson(QJsonDocument::Indented));
+  out().flush();
+}
+
+int runReader(const MachineOptions& o, MachinePty& pty) {
+  ReaderConfig config;
+  config.code = o.code;
+  config.frame = o.frame;
+  config.baud = o.baud;
+  config.bufferSize = o.buffer;
+  config.xonXoff = o.flow;
+  config.consumeCps = o.consume;
+  TapeReaderModel model(config);
+  ReaderSessionInfo session;
+
+  std::optional<ProgramStore> store;
+  std::optional<RawFileWriter> rawFiles;
+  if (!o.store.isEmpty()) {
+    store.emplace(o.store);
+    QString error;
+    if (!store->prepare(&error)) return fail(error, 1);
+    rawFiles.emplace(o.store);
+  }
+  RawCapture raw([&](int index, const QByteArray& bytes) {
+    if (rawFiles) rawFiles->append(index, bytes);
+  });
+
+  const MonotonicMs clock;
+  QByteArray pendingOut;  // flow-control bytes the terminal could not take yet
+  double lastArrivalMs = 0;
+  double nextRequestMs = o.requestStart ? o.startDelayMs : -1;
+  int programsStored = 0;
+  model.advance(clock());
+
+  auto send = [&](const QByteArray& bytes) {
+    pendingOut += bytes;
+    if (!pendingOut.isEmpty()) pendingOut.remove(0, pty.write(pendingOut));
+  };
+  auto storePrograms = [&] {
+    for (const ReceivedProgram& p : model.takePrograms()) {
+      StoredProgram entry{QString(), p.number, int(p.blocks.size()), p.complete};
+      if (store) {
+        QString error;
+        if (const auto path = store->store(p, &error)) {
+          entry.file = *path;
+        } else {
+          err() << "korvane-cli machine: " << error << Qt::endl;
+        }
+      }
+      session.stored << entry;
+      ++programsStored;
+    }
+  };
+
+  while (!stopRequested()) {
+    double now = clock();
+    const double idleDeadline = o.idleExitS > 0 ? lastArrivalMs + o.idleExitS * 1000 : -1;
+    const double next = earliest({model.nextEventMs(), nextRequestMs, idleDeadline});
+    pty.wait(next < 0 ? -1 : std::max(0.0, next - now), !pendingOut.isEmpty());
+    now = clock();
+
+    const QByteArray bytes = pty.readAvailable();
+    if (!bytes.isEmpty()) {
+      raw.feed(bytes);
+      send(model.receive(bytes, now));
+      lastArrivalMs = now;
+    }
+    send(model.advance(now));
+    storePrograms();
+    if (o.exitAfter > 0 && programsStored >= o.exitAfter) break;
+
+    if (nextRequestMs >= 0 && now >= nextRequestMs) {
+      // Asks (again) only while nothing is coming: not within a program, not while holding.
+      if (pendingOut.isEmpty() && !model.inProgram() && !model.holding() && now - lastArrivalMs >= o.startDelayMs) {
+        send(QByteArray(1, char(0x11)));
+        ++session.startRequests;
+      }
+      nextRequestMs = now + kRequestRepeatMs;
+    }
+    if (idleDeadline >= 0 && now >= idleDeadline && model.bufferLevel() == 0) break;
+  }
+
+  model.finish(clock());
+  storePrograms();
+  session.transmissions = raw.transmissions();
+  printSummary(readerSummary(model, session));
+  return 0;
+}
+
+int runPunch(const MachineOptions& o, MachinePty& pty) {
+  QList<QStringList> programs;
+  for (const QString& path : o.punchFiles) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return fail(QStringLiteral("%1: %2").arg(path, file.errorString()), 1);
+    programs << programBlocks(QString::fromLatin1(file.readAll()));
+  }
+  const PunchStream stream = buildPunchStream(programs, o.code);
+  if (stream.dropped > 0) {
+    err() << "korvane-cli machine: " << stream.dropped << " characters without a tape code left out ("
+          << stream.droppedSample << ")" << Qt::endl;
+  }
+  PunchSessionInfo session{o.code, o.frame.text(), o.baud, o.frame.characterRate(o.baud),
+                           stream.programs, stream.dropped, stream.bytes.size()};
+
+  const MonotonicMs clock;
+  TapePunch punch(stream.bytes, session.characterRate, !o.noWait, clock());
+  double lastActivityMs = 0;
+  bool blocked = false;  // the terminal took less than was due: wait until it can take more
+
+  while (!stopRequested()) {
+    double now = clock();
+    const double idleDeadline = o.idleExitS > 0 && !punch.punching() ? lastActivityMs + o.idleExitS * 1000 : -1;
+    const double next = earliest({blocked ? -1 : punch.nextEventMs(), idleDeadline});
+    pty.wait(next < 0 ? -1 : std::max(0.0, next - now), blocked);
+    now = clock();
+
+    const QByteArray bytes = pty.readAvailable();
+    if (!bytes.isEmpty()) {
+      punch.receive(bytes, now);
+      lastActivityMs = now;
+    }
+    const QByteArray due = punch.due(now);
+    if (!due.isEmpty()) {
+      const int written = pty.write(due);
+      punch.sent(written, now);
+      blocked = written < due.size();
+      lastActivityMs = now;
+    } else {
+      blocked = false;
+    }
+    if (o.exitAfter > 0 && punch.completedPunches() >= o.exitAfter) break;
+    if (idleDeadline >= 0 && now >= idleDeadline) break;
+  }
+
+  // Closing the terminal hangs the line up and drops what korvane has not read yet. The last
+  // bytes reach korvane's input queue a little after the write, so an empty queue counts only
+  // once they have had the time to get there.
+  const double drainStart = clock();
+  while (!stopRequested() && clock() - drainStart < kDrainLimitMs &&
+         (clock() - drainStart < kDrainSettleMs || pty.unreadBySlave() > 0))
+    pty.wait(kDrainStepMs, false);
+  printSummary(punchSummary(punch, session));
+  return 0;
+}
+
+int runMachine(const QStringList& args) {
+  QString problem;
+  const auto options = parseOptions(args, &problem);
+  if (!options) return fail(problem);
+  for (const QString& path : options->punchFiles)
+    if (!QFile::exists(path)) return fail(QStringLiteral("%1: no such file").arg(path), 1);
+
+  catchStopSignals();
+  MachinePty pty;
+  if (!pty.open(options->baud, &problem)) return fail(problem, 1);
+  if (options->link > 0 && !pty.link(options->link, SettingsStore::defaultIniPath(), &problem)) return fail(problem, 1);
+  out() << pty.slavePath() << Qt::endl;
+  if (!pty.linkPath().isEmpty()) err() << "Com" << options->link << ": " << pty.linkPath() << Qt::endl;
+
+  return options->punchFiles.isEmpty() ? runReader(*options, pty) : runPunch(*options, pty);
+}
+
+const Registrar registrar(
+    {"machine",
+     "[--link N] [--code iso|eia] [--baud B] [--frame 8N2] [--buffer N [--no-flow]] [--consume CPS]\n"
+     "      [--request-start [--start-delay MS]] [--store DIR] [--exit-after N] [--idle-exit S]\n"
+     "      [--punch FILE... [--no-wait]]\n"
+     "      a CNC tape reader (or, with --punch, a tape punch) on a new pseudo-terminal; prints its path,\n"
+     "      with --link N makes it Com N, and prints a JSON summary when it ends",
+     runMachine});
+
+}  // namespace
+}  // namespace korvane::cli
