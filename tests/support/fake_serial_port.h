@@ -31,6 +31,7 @@ class FakeSerialPort final : public SerialPort {
   // Pulls the plug once this many bytes have left.
   qsizetype loseDeviceAfter = -1;
   void feed(const QByteArray& bytes) { input_ += bytes; }
+  void pullPlug() { failure_ = PortError{kErrDeviceLost, QStringLiteral("デバイスが切断されました")}; }
 
   void setCommPort(int number) override { port_ = number; }
   int commPort() const override { return port_; }

@@ -1,0 +1,88 @@
+// korvane-cli receive over a real pseudo-terminal, as a machine punches out: the EIA digit 3
+// under XON/XOFF, and a reception killed in the middle.
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include "support/pty_pair.h"
+
+using namespace korvane::test;
+
+namespace {
+
+QByteArray fileBytes(const QString& path) {
+  QFile f(path);
+  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void writeIni(const QString& path, const QByteArray& comLines) {
+  QFile f(path);
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  f.write("[COM1]\r\n" + comLines);
+}
+
+// Waits until the file holds at least `size` bytes.
+bool waitForSize(const QString& path, qint64 size, int timeoutMs) {
+  for (int waited = 0; waited < timeoutMs; waited += 20) {
+    if (QFile(path).size() >= size) return true;
+    QThread::msleep(20);
+  }
+  return false;
+}
+
+}  // namespace
+
+TEST(CliReceive, EiaDigitThreeSurvivesXonXoffHandshaking) {
+  PtyPair pty;
+  TempWindir windir;
+  ASSERT_TRUE(pty.ok() && windir.linkComPort(1, pty.slavePath()));
+  writeIni(windir.iniPath(), "\xba\xb0\xc4\xde=1\r\n\xca\xdd\xc4\xde\xbc\xaa\xb2\xb8=3\r\n");  // ｺｰﾄﾞ=1 ﾊﾝﾄﾞｼｪｲｸ=3
+  QTemporaryDir out;
+  const QString file = out.filePath("eia.nc");
+  QProcess cli;
+  cli.start(KORVANE_CLI_PATH, {"receive", "--file", file});
+  ASSERT_TRUE(cli.waitForStarted());
+  QThread::msleep(300);  // the port is open and waiting
+  // % LF G 3 3 X 1 3 . LF M 3 0 LF %
+  ASSERT_TRUE(pty.write(QByteArray::fromHex("0b806713133701136b805413208" "00b")));
+  ASSERT_TRUE(cli.waitForFinished(5000)) << cli.readAllStandardError().toStdString();
+  EXPECT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();
+  EXPECT_EQ(fileBytes(file), QByteArray("%\r\nG33X13.\r\nM30\r\n%\r\n"));
+}
+
+TEST(CliReceive, KilledMidReceptionKeepsEveryCompletedLine) {
+  PtyPair pty;
+  TempWindir windir;
+  ASSERT_TRUE(pty.ok() && windir.linkComPort(1, pty.slavePath()));
+  QTemporaryDir out;
+  const QString file = out.filePath("kill.nc");
+  QProcess cli;
+  cli.start(KORVANE_CLI_PATH, {"receive", "--file", file});
+  ASSERT_TRUE(cli.waitForStarted());
+  QThread::msleep(300);
+  ASSERT_TRUE(pty.write(QByteArray::fromHex("a50a47b10a4d33300a47b2")));  // % G1 M30 and half a line
+  ASSERT_TRUE(waitForSize(file, 12, 3000));
+  cli.kill();  // SIGKILL: no chance to flush anything
+  cli.waitForFinished(3000);
+  EXPECT_EQ(fileBytes(file), QByteArray("%\r\nG1\r\nM30\r\n"));
+}
+
+TEST(CliReceive, AbortedByCtrlCExitsOneAndSendsTheStopCode) {
+  PtyPair pty;
+  TempWindir windir;
+  ASSERT_TRUE(pty.ok() && windir.linkComPort(1, pty.slavePath()));
+  writeIni(windir.iniPath(), "DC2,4=2\r\n");
+  QTemporaryDir out;
+  QProcess cli;
+  cli.start(KORVANE_CLI_PATH, {"receive", "--folder", out.path()});
+  ASSERT_TRUE(cli.waitForStarted());
+  EXPECT_EQ(pty.read(2000, 1), QByteArray("\x11")) << "DC1 starts the machine";
+  QThread::msleep(200);
+  cli.terminate();  // SIGTERM, handled like Ctrl-C
+  ASSERT_TRUE(cli.waitForFinished(5000));
+  EXPECT_EQ(cli.exitCode(), 1);
+  EXPECT_EQ(pty.read(2000, 1), QByteArray("\x93")) << "DC3 with its parity bit";
+}
