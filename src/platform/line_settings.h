@@ -1,0 +1,28 @@
+#pragma once
+// The speed and frame of a serial line, read from a settings text such as 9600,N,8,2.
+
+#include <QString>
+#include <optional>
+
+namespace korvane {
+
+struct LineSettings {
+  int rate = 9600;
+  char parity = 'N';  // 'N', 'E' or 'O'
+  int dataBits = 8;   // 7 or 8
+  int stopBits = 1;   // 1 or 2
+
+  // Bits on the wire per character: start bit, data bits, parity bit, stop bits.
+  int frameBits() const { return 1 + dataBits + (parity == 'N' ? 0 : 1) + stopBits; }
+};
+
+// The rates a profile may name: the classic ones of the settings dialog (110 to 256000, some of
+// them without a POSIX constant) and the common higher ones.
+bool isKnownLineRate(int rate);
+
+// The settings text speed,parity,data,stop. Blanks around a field and lower-case parity letters
+// are accepted. Nothing when the text cannot be used; then *problem (when given) says why, in
+// Japanese and English.
+std::optional<LineSettings> parseLineSettings(const QString& text, QString* problem = nullptr);
+
+}  // namespace korvane
