@@ -1,5 +1,21 @@
+// The desktop program: one main window over the settings file of this user.
 #include <QApplication>
+
+#include "platform/serial_port_factory.h"
+#include "settings/settings_store.h"
+#include "ui/command_line.h"
+#include "ui/japanese_fonts.h"
+#include "ui/main_window.h"
+
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
-  return 0;
+  QApplication::setApplicationName(QStringLiteral("korvane"));
+  korvane::installJapaneseFontSubstitutes();
+
+  korvane::SettingsStore store(korvane::SettingsStore::defaultIniPath());
+  // The shell has already split and unquoted the arguments: each one is a path.
+  const QStringList rows = korvane::rowsFromArguments(QApplication::arguments().mid(1));
+  korvane::MainWindow window(store, rows, [&store] { return korvane::makeSerialPort(store.iniPath()); });
+  window.show();
+  return app.exec();
 }

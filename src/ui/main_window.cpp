@@ -1,0 +1,232 @@
+#include "ui/main_window.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPushButton>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+#include "ui/twips.h"
+
+namespace korvane {
+
+namespace {
+
+// X11 cannot make a window larger than this many pixels in either direction.
+constexpr int kLargestWindowPx = 32767;
+
+// Ends the process without running another window event; the settings file is already written
+// and the operating system releases the port.
+void endProcessNow() {
+  std::fflush(nullptr);
+  std::_Exit(0);
+}
+
+bool showMessageBox(QWidget* parent, const QString& text, MessageIcon icon, bool yesNo) {
+  QMessageBox::Icon boxIcon = QMessageBox::NoIcon;
+  switch (icon) {
+    case MessageIcon::None: boxIcon = QMessageBox::NoIcon; break;
+    case MessageIcon::Information: boxIcon = QMessageBox::Information; break;
+    case MessageIcon::Warning: boxIcon = QMessageBox::Warning; break;
+    case MessageIcon::Critical: boxIcon = QMessageBox::Critical; break;
+    case MessageIcon::Question: boxIcon = QMessageBox::Question; break;
+  }
+  QMessageBox box(boxIcon, kAppTitle, text, yesNo ? (QMessageBox::Yes | QMessageBox::No) : QMessageBox::Ok,
+                  parent);
+  if (yesNo) box.setDefaultButton(QMessageBox::Yes);
+  const int answer = box.exec();
+  return yesNo ? answer == QMessageBox::Yes : true;
+}
+
+}  // namespace
+
+MainWindow::MainWindow(SettingsStore& store, const QStringList& rows, PortFactory makePort, QWidget* parent)
+    : QMainWindow(parent),
+      store_(store),
+      makePort_(std::move(makePort)),
+      layout_(designedLayout()),
+      quit_(endProcessNow),
+      presenter_([this](const QString& text, MessageIcon icon, bool yesNo) {
+        return showMessageBox(this, text, icon, yesNo);
+      }) {
+  setObjectName(QStringLiteral("Form1"));
+  setWindowTitle(kAppTitle);
+  buildControls();
+  buildMenus();
+  connectEvents();
+  applyTabOrder();
+  placeControls();
+  resize(twipsToPx(kDesignWidth, logicalDpiX()), twipsToPx(kDesignHeight, logicalDpiY()));
+  startUp(rows);
+  cmdexit->setFocus();
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::startUp(const QStringList& rows) {
+  // A cancelled file dialog already reads as an empty choice here, so nothing has to be set up
+  // to tell it from a chosen file.
+  for (const QString& row : rows) {
+    if (!row.isEmpty()) List1->addItem(row);
+  }
+  store_.loadSettings();
+
+  // From here on a step that fails is skipped and start-up goes on.
+  probePorts();
+
+  {
+    const QSignalBlocker quiet(comportm);
+    for (int n = 1; n <= kProfileSlots; ++n) comportm->addItem(store_.profile(n).deviceName);
+    comportm->setCurrentIndex(-1);
+  }
+  // Selecting raises the selection event, which sets currentProfile to the same slot. A slot
+  // outside 1..10 (or not a whole number) leaves the box without a selection.
+  const int slot = store_.selectedSlot();
+  if (slot > 0) comportm->setCurrentIndex(slot - 1);
+
+  Check1->setChecked(asInt(store_.app().shutdownAfterSend) == 1);
+
+  if (serialPort_) serialPort_->setDtrEnable(true);
+
+  margins_ = captureMargins(designedLayout());
+  layoutReady_ = true;
+  store_.loadWindowSize();
+  applyOuterSize(store_.app().windowWidth, store_.app().windowHeight);
+}
+
+// Opens and closes ports 1 to 10 until one does not exist; a port that exists but cannot be
+// opened (in use, no access) still counts as present.
+void MainWindow::probePorts() {
+  availablePorts_.clear();
+  if (!makePort_) return;
+  serialPort_ = makePort_();
+  if (!serialPort_) return;
+  int firstMissing = kProfileSlots + 1;
+  for (int n = 1; n <= kProfileSlots; ++n) {
+    serialPort_->setCommPort(n);
+    PortError error;
+    if (serialPort_->open(&error)) {
+      serialPort_->close();
+    } else if (error.number == kErrInvalidPort) {
+      firstMissing = n;
+      break;
+    }
+  }
+  for (int j = 1; j < firstMissing; ++j) availablePorts_ << QStringLiteral("Com %1").arg(j);
+}
+
+QSize MainWindow::frameExtraPx() const { return frameGeometry().size() - geometry().size(); }
+
+// A stored size that is no whole number of pixels reads back as it was stored while the window
+// still has the pixel size it gave, so starting and ending without resizing keeps the file as it was.
+QSize MainWindow::outerSizeTwips() const {
+  const QSize outer = frameGeometry().size();
+  const int width = outer.width() == appliedPx_.width() ? appliedTwips_.width()
+                                                        : pxToTwips(outer.width(), logicalDpiX());
+  const int height = outer.height() == appliedPx_.height() ? appliedTwips_.height()
+                                                           : pxToTwips(outer.height(), logicalDpiY());
+  return {width, height};
+}
+
+void MainWindow::applyOuterSize(double widthTwips, double heightTwips) {
+  QSize outer = frameGeometry().size();
+  const auto fits = [](int px) { return px >= 1 && px <= kLargestWindowPx; };
+  // Compared as doubles first: a stored number too large for an int must not wrap around.
+  if (widthTwips > 0 && widthTwips < 1e9 && fits(twipsToPx(widthTwips, logicalDpiX()))) {
+    outer.setWidth(twipsToPx(widthTwips, logicalDpiX()));
+    appliedPx_.setWidth(outer.width());
+    appliedTwips_.setWidth(static_cast<int>(std::lround(widthTwips)));
+  }
+  if (heightTwips > 0 && heightTwips < 1e9 && fits(twipsToPx(heightTwips, logicalDpiY()))) {
+    outer.setHeight(twipsToPx(heightTwips, logicalDpiY()));
+    appliedPx_.setHeight(outer.height());
+    appliedTwips_.setHeight(static_cast<int>(std::lround(heightTwips)));
+  }
+  const QSize extra = frameExtraPx();
+  resize((outer - extra).expandedTo(QSize(1, 1)));
+  // Before the window manager has framed the window its frame is unknown; size it again then.
+  if (extra.isNull()) pendingOuterPx_ = outer;
+  if (layoutReady_) layoutForOuterSize(outerSizeTwips());
+}
+
+void MainWindow::layoutForOuterSize(const QSize& twips) {
+  store_.app().windowWidth = twips.width();
+  store_.app().windowHeight = twips.height();
+  applyResizeRule(layout_, margins_, twips.width(), twips.height());
+  placeControls();
+}
+
+void MainWindow::fitFrameOnce() {
+  if (!pendingOuterPx_ || !isVisible()) return;
+  const QSize extra = frameExtraPx();
+  if (extra.isNull()) return;
+  const QSize target = (*pendingOuterPx_ - extra).expandedTo(QSize(1, 1));
+  pendingOuterPx_.reset();
+  if (target != size()) resize(target);
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event) {
+  QMainWindow::resizeEvent(event);
+  if (layoutReady_) layoutForOuterSize(outerSizeTwips());
+  fitFrameOnce();
+}
+
+void MainWindow::moveEvent(QMoveEvent* event) {
+  QMainWindow::moveEvent(event);
+  fitFrameOnce();
+}
+
+void MainWindow::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  fitFrameOnce();
+}
+
+// The close box saves nothing. A transfer waiting inside its loop would outlive the window, so
+// the program then ends at once, as "終了" does, leaving the port to the operating system.
+void MainWindow::closeEvent(QCloseEvent* event) {
+  event->accept();
+  if (transferRunning()) quit_();
+}
+
+void MainWindow::onMachineSelected(int position) {
+  if (position >= 0) store_.app().currentProfile = position + 1;
+}
+
+void MainWindow::onShutdownClicked(bool checked) { store_.app().shutdownAfterSend = checked ? 1 : 0; }
+
+void MainWindow::onSaveSettings() {
+  QString error;
+  if (!store_.saveSettings(&error)) showMessage(error, MessageIcon::Critical);
+}
+
+// The start slot and the size are written; a write that fails cannot be helped at this point
+// and does not keep the program from ending.
+void MainWindow::onExit() {
+  const QSize outer = outerSizeTwips();
+  store_.saveExitState(outer.width(), outer.height());
+  quit_();
+}
+
+void MainWindow::onAddFiles() {}
+void MainWindow::onInsertFile() {}
+void MainWindow::onDeleteFiles() {}
+void MainWindow::onEdit() {}
+void MainWindow::onViewer() {}
+void MainWindow::onFileInfo() {}
+void MainWindow::onMachiningTime() {}
+void MainWindow::onDnc() {}
+void MainWindow::onSend() {}
+void MainWindow::onReceive() {}
+void MainWindow::onSettings() {}
+void MainWindow::onHelp() {}
+void MainWindow::onAbout() {}
+
+void MainWindow::showMessage(const QString& text, MessageIcon icon) { presenter_(text, icon, false); }
+
+bool MainWindow::askYesNo(const QString& text, MessageIcon icon) { return presenter_(text, icon, true); }
+
+}  // namespace korvane

@@ -1,0 +1,189 @@
+#pragma once
+// The program's one top-level window: the machine box, the file list, the command buttons and
+// menus, the status and progress display the engines write to, start-up and the two ways out.
+
+#include <QMainWindow>
+#include <QStringList>
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <optional>
+
+#include "platform/serial_port.h"
+#include "settings/settings_store.h"
+#include "transfer/transfer_view.h"
+#include "ui/main_window_layout.h"
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QFrame;
+class QLabel;
+class QListWidget;
+class QMenu;
+class QProgressBar;
+class QPushButton;
+
+namespace korvane {
+
+inline const QString kAppTitle = QStringLiteral("ＮＣデータ転送");
+
+class MainWindow : public QMainWindow, public TransferView {
+  Q_OBJECT
+
+ public:
+  using PortFactory = std::function<std::unique_ptr<SerialPort>()>;
+  // Shows a modal message; returns true for OK or Yes. yesNo asks with Yes and No buttons.
+  using MessagePresenter = std::function<bool(const QString& text, MessageIcon icon, bool yesNo)>;
+
+  // Builds the window and runs start-up: rows into the list, settings loaded from store, the
+  // serial ports probed through makePort, the machine box and check box set, the stored window
+  // size applied. The window is not shown.
+  MainWindow(SettingsStore& store, const QStringList& rows, PortFactory makePort, QWidget* parent = nullptr);
+  ~MainWindow() override;
+
+  SettingsStore& store() { return store_; }
+  // "Com 1" up to the last port before the first one that does not exist.
+  const QStringList& availablePorts() const { return availablePorts_; }
+  // The window's serial component: DTR enabled, closed between transfers. May be null when the
+  // platform gave no port.
+  SerialPort* serialPort() const { return serialPort_.get(); }
+  const PortFactory& portFactory() const { return makePort_; }
+
+  // The window's outer size (frame included) in twips, as stored at exit.
+  QSize outerSizeTwips() const;
+  // Sets the outer size in twips, as start-up does with the stored size, and lays the controls
+  // out for it. A dimension the window cannot take is left as it is.
+  void applyOuterSize(double widthTwips, double heightTwips);
+  const MainLayout& layoutTwips() const { return layout_; }
+  const LayoutMargins& layoutMargins() const { return margins_; }
+
+  // What ends the program after "終了": by default the process ends at once, so no further
+  // window event runs even when a transfer is waiting in the middle of its loop.
+  void setQuitFunction(std::function<void()> quit) { quit_ = std::move(quit); }
+  void setMessagePresenter(MessagePresenter presenter) { presenter_ = std::move(presenter); }
+
+  // While true, commands that would start a second transfer or change the list are refused.
+  bool transferRunning() const { return runningTransfer_.has_value(); }
+
+  // TransferView
+  void enterTransfer(TransferKind kind) override;
+  void leaveTransfer(TransferKind kind) override;
+  void setWindowCaption(const QString& text) override;
+  void setStatusText(const QString& text) override;
+  void setElapsedText(const QString& text) override;
+  void setProgressRange(qint64 maximum) override;
+  void setProgressValue(qint64 value) override;
+  void setRowSelected(int row, bool selected) override;
+  void clearRowSelection() override;
+  void setListSending(bool sending) override;
+  void showMessage(const QString& text, MessageIcon icon) override;
+  bool askYesNo(const QString& text, MessageIcon icon) override;
+
+  // Set to true to ask a running transfer to stop; the engines clear and poll it.
+  std::atomic<bool> gblnCancelFlag{false};
+
+  // Controls, named as the engines and the other list features refer to them.
+  QLabel* Label2 = nullptr;
+  QComboBox* comportm = nullptr;
+  QListWidget* List1 = nullptr;
+  QPushButton* flistadd = nullptr;
+  QPushButton* flistins = nullptr;
+  QPushButton* flistdel = nullptr;
+  QPushButton* cmdedit = nullptr;
+  QProgressBar* ProgressBar1 = nullptr;
+  QPushButton* Cmdsend = nullptr;
+  QPushButton* cmdget = nullptr;
+  QPushButton* cmdportset = nullptr;
+  QPushButton* cmdexit = nullptr;
+  QCheckBox* Check1 = nullptr;
+  QLabel* statusPanel1 = nullptr;
+  QLabel* statusPanel2 = nullptr;
+  QFrame* Line1 = nullptr;
+  QFrame* Line2 = nullptr;
+  QFrame* Line3 = nullptr;
+  QFrame* Line4 = nullptr;
+
+  QMenu* mnufile = nullptr;
+  QAction* mnufileopen = nullptr;
+  QAction* mnuedit = nullptr;
+  QAction* mnusend = nullptr;
+  QAction* mnuget = nullptr;
+  QAction* mnufsave = nullptr;
+  QAction* mnusp = nullptr;
+  QAction* mnuexit = nullptr;
+  QMenu* mnuhelp = nullptr;
+  QAction* mnuhelphelp = nullptr;
+  QAction* mnuhelpver = nullptr;
+
+  // Context menus of the list; they never appear in the menu bar.
+  QMenu* flistmnu = nullptr;
+  QAction* flist_fname = nullptr;
+  QAction* flist_time = nullptr;
+  QAction* flist_add = nullptr;
+  QAction* flist_ins = nullptr;
+  QAction* flist_dell = nullptr;
+  QAction* flist_edit = nullptr;
+  QAction* flist_dnc = nullptr;
+  QAction* flist_view = nullptr;
+  QMenu* flistmnu2 = nullptr;
+  QAction* flist_add2 = nullptr;
+
+ public slots:
+  void onAddFiles();
+  void onInsertFile();
+  void onDeleteFiles();
+  void onEdit();
+  void onViewer();
+  void onFileInfo();
+  void onMachiningTime();
+  void onDnc();
+  void onSend();
+  void onReceive();
+  void onSettings();
+  void onSaveSettings();
+  void onExit();
+  void onHelp();
+  void onAbout();
+  void onMachineSelected(int position);
+  void onShutdownClicked(bool checked);
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+  void moveEvent(QMoveEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void buildControls();
+  void buildMenus();
+  void connectEvents();
+  void applyTabOrder();
+  void startUp(const QStringList& rows);
+  void probePorts();
+  void placeControls();
+  void layoutForOuterSize(const QSize& twips);
+  QSize frameExtraPx() const;
+  void fitFrameOnce();
+  QList<QWidget*> transferControls(TransferKind kind) const;
+
+  SettingsStore& store_;
+  PortFactory makePort_;
+  std::unique_ptr<SerialPort> serialPort_;
+  QStringList availablePorts_;
+  MainLayout layout_;
+  LayoutMargins margins_;
+  bool layoutReady_ = false;
+  // The stored outer size, in pixels, until the window manager's frame is known and the size
+  // could be applied with it; a frame added later would otherwise grow the window every run.
+  std::optional<QSize> pendingOuterPx_;
+  // The last size applied from twips, and the pixels it gave.
+  QSize appliedTwips_{-1, -1};
+  QSize appliedPx_{-1, -1};
+  std::optional<TransferKind> runningTransfer_;
+  qint64 progressScale_ = 1;
+  std::function<void()> quit_;
+  MessagePresenter presenter_;
+};
+
+}  // namespace korvane

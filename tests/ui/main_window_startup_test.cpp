@@ -1,0 +1,171 @@
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFontInfo>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QPushButton>
+
+#include "main_window_fixture.h"
+
+namespace korvane::test {
+namespace {
+
+QStringList rowsOf(const QListWidget* list) {
+  QStringList rows;
+  for (int i = 0; i < list->count(); ++i) rows << list->item(i)->text();
+  return rows;
+}
+
+QStringList itemsOf(const QComboBox* box) {
+  QStringList items;
+  for (int i = 0; i < box->count(); ++i) items << box->itemText(i);
+  return items;
+}
+
+using StartUp = MainWindowTest;
+
+TEST_F(StartUp, ArgumentRowsFillTheListInOrder) {
+  const QStringList rows = {dir.filePath(QStringLiteral("nc/a b.nc")), dir.filePath(QStringLiteral("nc/c d.nc"))};
+  MainWindow& w = start(rows);
+  EXPECT_EQ(rowsOf(w.List1), rows);
+  EXPECT_EQ(w.List1->selectionMode(), QAbstractItemView::MultiSelection);
+}
+
+TEST_F(StartUp, FreshStartShowsDefaultMachinesAndSelectsTheFirst) {
+  MainWindow& w = start();
+  EXPECT_TRUE(w.List1->count() == 0);
+  QStringList expected;
+  for (int n = 1; n <= 10; ++n) expected << QStringLiteral("No.%1").arg(n);
+  EXPECT_EQ(itemsOf(w.comportm), expected);
+  EXPECT_EQ(w.comportm->currentIndex(), 0);
+  EXPECT_EQ(w.store().app().currentProfile, 1);
+  EXPECT_EQ(w.windowTitle(), QStringLiteral("ＮＣデータ転送"));
+  EXPECT_FALSE(QFile::exists(iniPath));  // starting writes nothing
+}
+
+TEST_F(StartUp, StoredDeviceNamesAndStartSlotSelectTheMachine) {
+  store(QStringLiteral("COM3"), QStringLiteral("装置名"), QStringLiteral("マシニング３号"));
+  storeApp(kKeyStartSlot, QStringLiteral("3"));
+  MainWindow& w = start();
+  EXPECT_EQ(w.comportm->itemText(2), QStringLiteral("マシニング３号"));
+  EXPECT_EQ(w.comportm->itemText(3), QStringLiteral("No.4"));
+  EXPECT_EQ(w.comportm->currentIndex(), 2);
+  EXPECT_EQ(w.store().app().currentProfile, 3);
+}
+
+TEST_F(StartUp, StartSlotOutsideTheTenSelectsNoMachineAndKeepsTheValue) {
+  for (const QString& stored : {QStringLiteral("0"), QStringLiteral("11"), QStringLiteral("2.5")}) {
+    storeApp(kKeyStartSlot, stored);
+    MainWindow& w = start();
+    EXPECT_EQ(w.comportm->currentIndex(), -1) << stored.toStdString();
+    EXPECT_EQ(w.store().app().currentProfile, stored.toDouble()) << stored.toStdString();
+  }
+}
+
+TEST_F(StartUp, PickingAMachineSetsTheCurrentProfile) {
+  MainWindow& w = start();
+  w.comportm->setCurrentIndex(6);
+  EXPECT_EQ(w.store().app().currentProfile, 7);
+}
+
+TEST_F(StartUp, ShutdownCheckBoxMirrorsTheSettingInMemoryOnly) {
+  storeApp(QStringLiteral("shutdown"), QStringLiteral("1"));
+  MainWindow& w = start();
+  EXPECT_TRUE(w.Check1->isChecked());
+  w.Check1->click();
+  EXPECT_EQ(w.store().app().shutdownAfterSend, 0);
+  EXPECT_EQ(storedApp(QStringLiteral("shutdown")), QStringLiteral("1"));
+  w.Check1->click();
+  EXPECT_EQ(w.store().app().shutdownAfterSend, 1);
+}
+
+TEST_F(StartUp, PortProbeStopsAtTheFirstMissingPortAndLeavesNoneOpen) {
+  log->present = {1, 2, 4};
+  MainWindow& w = start();
+  EXPECT_EQ(w.availablePorts(), (QStringList{QStringLiteral("Com 1"), QStringLiteral("Com 2")}));
+  EXPECT_EQ(log->opened, (QList<int>{1, 2}));
+  EXPECT_EQ(log->openNow, 0);
+  EXPECT_TRUE(log->dtr);
+  ASSERT_NE(w.serialPort(), nullptr);
+  EXPECT_FALSE(w.serialPort()->isOpen());
+}
+
+TEST_F(StartUp, PortProbeCountsABusyPortAsPresent) {
+  log->present = {1, 2, 3, 5};
+  log->busy = {2};
+  EXPECT_EQ(start().availablePorts(),
+            (QStringList{QStringLiteral("Com 1"), QStringLiteral("Com 2"), QStringLiteral("Com 3")}));
+}
+
+TEST_F(StartUp, PortProbeWithAllTenOrNone) {
+  log->present = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
+  EXPECT_EQ(start().availablePorts().size(), 10);
+  EXPECT_EQ(window->availablePorts().last(), QStringLiteral("Com 10"));
+  log->present = {};
+  EXPECT_TRUE(start().availablePorts().isEmpty());
+}
+
+TEST_F(StartUp, WindowOpensWithTheFocusOnExitAndTheDesignedTabOrder) {
+  MainWindow& w = start();
+  w.show();
+  EXPECT_EQ(w.focusWidget(), w.cmdexit);
+  const QList<QWidget*> expected = {w.cmdexit, w.Cmdsend, w.cmdedit, w.cmdportset, w.cmdget, w.comportm,
+                                    w.List1,   w.flistadd, w.flistdel, w.flistins, w.Check1};
+  QList<QWidget*> order;
+  QWidget* next = w.cmdexit;
+  do {
+    if (next->focusPolicy() & Qt::TabFocus && expected.contains(next)) order << next;
+    next = next->nextInFocusChain();
+  } while (next != w.cmdexit && order.size() < expected.size());
+  EXPECT_EQ(order, expected);
+}
+
+TEST_F(StartUp, CaptionsAndMenus) {
+  MainWindow& w = start();
+  EXPECT_EQ(w.Label2->text(), QStringLiteral("マシン"));
+  EXPECT_EQ(w.Check1->text(), QStringLiteral("送信後シャットダウンする"));
+  const QStringList buttons = {w.flistadd->text(), w.flistins->text(), w.flistdel->text(), w.cmdedit->text(),
+                               w.Cmdsend->text(),  w.cmdget->text(),   w.cmdportset->text(), w.cmdexit->text()};
+  EXPECT_EQ(buttons, QStringList({"追加", "挿入", "削除", "編集", "送信", "受信", "設定", "終了"}));
+
+  const auto captions = [](const QMenu* menu) {
+    QStringList texts;
+    for (const QAction* a : menu->actions()) texts << (a->isSeparator() ? QStringLiteral("-") : a->text());
+    return texts;
+  };
+  QStringList bar;
+  for (const QAction* a : w.menuBar()->actions()) bar << a->text();
+  EXPECT_EQ(bar, QStringList({"ﾌｧｲﾙ(&F)", "ﾍﾙﾌﾟ(&H)"}));
+  EXPECT_EQ(captions(w.mnufile),
+            QStringList({"開く(&O)", "編集(&E)", "送信(&S)", "受信(&G)", "設定保存(&S)", "-", "終了(&X)"}));
+  EXPECT_EQ(captions(w.mnuhelp), QStringList({"ﾍﾙﾌﾟ(&H)", "ﾊﾞｰｼﾞｮﾝ情報(&A)"}));
+  EXPECT_EQ(captions(w.flistmnu), QStringList({"ﾌｧｲﾙ情報", "加工長、時間", "追加", "挿入", "削除", "編集",
+                                                "ＤＮＣ変換", "Viewer"}));
+  EXPECT_EQ(captions(w.flistmnu2), QStringList({"追加"}));
+  // Found by name, as other parts of the program and the tests look them up.
+  for (const char* name : {"flistadd", "flistins", "flistdel", "cmdedit", "Cmdsend", "cmdget", "cmdportset",
+                           "cmdexit", "Check1", "comportm", "List1", "ProgressBar1", "StatusBar1", "Label2"}) {
+    EXPECT_NE(w.findChild<QWidget*>(QString::fromLatin1(name)), nullptr) << name;
+  }
+  for (const char* name : {"mnufileopen", "mnuedit", "mnusend", "mnuget", "mnufsave", "mnusp", "mnuexit",
+                           "mnuhelphelp", "mnuhelpver", "flist_fname", "flist_time", "flist_add", "flist_ins",
+                           "flist_dell", "flist_edit", "flist_dnc", "flist_view", "flist_add2"}) {
+    EXPECT_NE(w.findChild<QAction*>(QString::fromLatin1(name)), nullptr) << name;
+  }
+}
+
+TEST_F(StartUp, JapaneseFacesResolveToFacesWithJapaneseGlyphs) {
+  MainWindow& w = start();
+  EXPECT_EQ(QFontInfo(w.List1->font()).family(), QStringLiteral("IPAPGothic"));
+  EXPECT_EQ(QFontInfo(w.comportm->font()).family(), QStringLiteral("IPAGothic"));
+  EXPECT_EQ(QFontInfo(w.cmdexit->font()).family(), QStringLiteral("IPAGothic"));
+  EXPECT_EQ(w.List1->font().pointSize(), 12);
+  EXPECT_EQ(w.comportm->font().pointSize(), 12);
+  EXPECT_EQ(w.cmdexit->font().pointSize(), 9);
+  const QFontMetrics metrics(w.cmdexit->font());
+  for (const QChar c : QStringLiteral("終了送信ﾌｧｲﾙＤＮＣ")) EXPECT_TRUE(metrics.inFont(c)) << int(c.unicode());
+}
+
+}  // namespace
+}  // namespace korvane::test
