@@ -8,6 +8,7 @@
 #include <QStringDecoder>
 #include <QStringEncoder>
 #include <cctype>
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <string>
@@ -67,6 +68,42 @@ std::optional<QByteArray> keyName(const QByteArray& line) {
   return trimBlanks(line.left(eq));
 }
 
+// Whether a number text (sign, digits, point, digits, exponent) is at least 1 in magnitude,
+// judged by the decimal exponent of its first significant digit.
+bool beyondOne(const std::string& number) {
+  long long integerDigits = 0;  // digits before the point, from the first non-zero one
+  long long fractionPlace = 0;  // -k for the k-th fraction digit, up to the first non-zero one
+  bool found = false;
+  bool afterPoint = false;
+  size_t i = 0;
+  for (; i < number.size() && number[i] != 'e' && number[i] != 'E'; ++i) {
+    const char c = number[i];
+    if (c == '.') {
+      afterPoint = true;
+    } else if (c >= '0' && c <= '9') {
+      if (!afterPoint) {
+        if (found || c != '0') ++integerDigits;
+        found = found || c != '0';
+      } else if (!found) {
+        --fractionPlace;
+        found = c != '0';
+      }
+    }
+  }
+  if (!found) return false;
+  long long exponent = 0;
+  if (i < number.size()) {
+    const char* from = number.data() + i + 1;
+    const char* to = number.data() + number.size();
+    if (from < to && *from == '+') ++from;
+    if (std::from_chars(from, to, exponent).ec == std::errc::result_out_of_range) {
+      exponent = (from < to && *from == '-') ? -1000000 : 1000000;
+    }
+  }
+  const long long place = integerDigits > 0 ? integerDigits - 1 : fractionPlace;
+  return place + exponent >= 0;
+}
+
 }  // namespace
 
 QByteArray encodeCp932(const QString& text, bool* ok) {
@@ -120,7 +157,9 @@ double leadingNumber(const QString& text) {
   double value = 0;
   const auto result = std::from_chars(number.data(), number.data() + number.size(), value);
   if (result.ec == std::errc::result_out_of_range) {
-    // from_chars leaves the value alone on overflow; an overflowing text still reads as a number.
+    // from_chars reports overflow and underflow alike and leaves the value alone: a text too large
+    // still reads as a (huge) number, one too small as 0.
+    if (!beyondOne(number)) return 0;
     return number[0] == '-' ? -HUGE_VAL : HUGE_VAL;
   }
   if (result.ec != std::errc()) return 0;
@@ -129,6 +168,10 @@ double leadingNumber(const QString& text) {
 
 QString numberText(double value) {
   if (value == 0) return QStringLiteral("0");  // never "-0"
+  // Positional digits ("100000", "0.0001") as people and other readers of the file expect; the
+  // exponent form only where positional text would grow long.
+  const double magnitude = std::fabs(value);
+  if (magnitude >= 1e-4 && magnitude < 1e15) return QString::number(value, 'f', QLocale::FloatingPointShortest);
   return QString::number(value, 'g', QLocale::FloatingPointShortest);
 }
 
@@ -221,8 +264,20 @@ bool IniFile::save(const QString& path, QString* error) const {
   }
   QByteArray data;
   for (const QByteArray& line : lines_) data += line + "\r\n";
+  // Unbuffered, so a short write (disk full, file size limit) shows in write()'s count: the
+  // buffered flush inside commit() takes a partial write for success and renames a cut file.
   QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size() || !file.commit()) {
+  if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+    if (error) *error = QStringLiteral("%1\r\n%2").arg(file.errorString(), path);
+    return false;
+  }
+  if (file.write(data) != data.size()) {
+    const QString why = qt_error_string(errno);
+    file.cancelWriting();
+    if (error) *error = QStringLiteral("%1\r\n%2").arg(why, path);
+    return false;
+  }
+  if (!file.commit()) {
     if (error) *error = QStringLiteral("%1\r\n%2").arg(file.errorString(), path);
     return false;
   }

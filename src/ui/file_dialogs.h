@@ -1,0 +1,34 @@
+#pragma once
+// The open-file dialog the file list uses, behind an interface so the list editing can be driven
+// without a window.
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+class QWidget;
+
+namespace korvane {
+
+class FileDialogs {
+ public:
+  virtual ~FileDialogs() = default;
+  // Shows an open dialog starting in folder with the given filter (description|patterns|...
+  // text of dialogFilterText). Returns the chosen full paths in the dialog's order, one path when
+  // multiple is false; nothing on Cancel.
+  virtual std::optional<QStringList> openFiles(const QString& caption, const QString& folder, const QString& filter,
+                                               bool multiple) = 0;
+};
+
+// The platform's open dialog through QFileDialog.
+class QtFileDialogs : public FileDialogs {
+ public:
+  explicit QtFileDialogs(QWidget* parent) : parent_(parent) {}
+  std::optional<QStringList> openFiles(const QString& caption, const QString& folder, const QString& filter,
+                                       bool multiple) override;
+
+ private:
+  QWidget* parent_;
+};
+
+}  // namespace korvane
