@@ -10,6 +10,7 @@ packages=(
   fonts-ipafont-gothic fontconfig
   xdg-utils
   msmtp msmtp-mta python3 python3-aiosmtpd
+  time
 )
 
 missing=()

@@ -1,0 +1,74 @@
+#!/usr/bin/env bash
+# Times `korvane-cli analyze` against `wc -l` on one generated program of about 200 MB and
+# reports analyze's peak memory. Builds nothing: pass the korvane-cli to measure.
+# Usage: bench/analyze_bench.sh [path/to/korvane-cli] [size in MB, default 200]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+cli=${1:-build/release/src/korvane-cli}
+size_mb=${2:-200}
+[ -x "$cli" ] || { echo "analyze_bench.sh: no korvane-cli at $cli (build first: scripts/build.sh)" >&2; exit 2; }
+[ -x /usr/bin/time ] || { echo "analyze_bench.sh: /usr/bin/time is missing (scripts/deps.sh installs it)" >&2; exit 2; }
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/korvane-bench.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+program=$work/bench.nc
+
+# A block of programs with every kind of block the analysis reads (rapid, linear, I/J and R
+# arcs, incremental moves, comments, feeds, M30/M99), repeated up to the size asked for.
+python3 - "$program" "$size_mb" <<'PY'
+import random, sys
+path, size_mb = sys.argv[1], int(sys.argv[2])
+rnd = random.Random(20240501)
+def num(lo, hi):
+    v = rnd.uniform(lo, hi)
+    return f"{v:.3f}" if rnd.random() < 0.8 else str(int(v * 1000))
+lines = []
+for p in range(200):
+    lines += ["%", f"O{1000 + p}", "(ROUGHING  T01 D10 FLAT END MILL)", "G90 G00 X0 Y0 Z50.", "G17 G40 G49 M08"]
+    for n in range(250):
+        r = rnd.random()
+        if r < 0.35:
+            lines.append(f"N{n * 10} G01 X{num(-200, 200)} Y{num(-200, 200)} F{rnd.choice([80, 120, 200, 350.])}")
+        elif r < 0.5:
+            lines.append(f"G02 X{num(-200, 200)} Y{num(-200, 200)} I{num(-50, 50)} J{num(-50, 50)}")
+        elif r < 0.65:
+            lines.append(f"G03 X{num(-200, 200)} Y{num(-200, 200)} R{num(-150, 150)}")
+        elif r < 0.75:
+            lines.append(f"G00 X{num(-200, 200)} Y{num(-200, 200)} Z{num(0, 50)}")
+        elif r < 0.85:
+            lines.append(f"G91 G01 Z-{num(0, 2)} F60 (PLUNGE)")
+        elif r < 0.9:
+            lines.append("G90")
+        else:
+            lines.append(f"X{num(-200, 200)} Y{num(-200, 200)}")
+    lines += ["M99" if p % 3 == 0 else "M30", "%"]
+unit = ("\r\n".join(lines) + "\r\n").encode("ascii")
+target = size_mb * 1000 * 1000
+with open(path, "wb") as f:
+    written = 0
+    while written < target:
+        f.write(unit)
+        written += len(unit)
+PY
+
+bytes=$(stat -c %s "$program")
+cat "$program" >/dev/null  # both runs read from the page cache
+
+seconds() {  # the elapsed seconds of the command, its output dropped
+  local start=$EPOCHREALTIME
+  "$@" >/dev/null
+  awk -v a="$start" -v b="$EPOCHREALTIME" 'BEGIN { printf "%.3f", b - a }'
+}
+
+wc_s=$(seconds wc -l "$program")
+analyze_s=$(seconds "$cli" analyze "$program")
+/usr/bin/time -v -o "$work/time.txt" "$cli" analyze "$program" >/dev/null
+peak_kb=$(awk -F: '/Maximum resident set size/ { gsub(/ /, "", $2); print $2 }' "$work/time.txt")
+
+awk -v bytes="$bytes" -v wc="$wc_s" -v an="$analyze_s" -v peak="$peak_kb" 'BEGIN {
+  printf "program:     %d bytes\n", bytes
+  printf "wc -l:       %.3f s\n", wc
+  printf "analyze:     %.3f s (%.0f MB/s)\n", an, bytes / an / 1e6
+  printf "ratio:       %.1f x wc -l (goal: at most 10)\n", an / wc
+  printf "peak memory: %d kB (goal: under 65536)\n", peak
+}'

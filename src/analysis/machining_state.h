@@ -1,0 +1,58 @@
+#pragma once
+// The modal state of one NC file while its blocks are measured, and the result rows it yields:
+// one row per program end (M30, M99, or a closing "%").
+
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+#include <functional>
+
+#include "analysis/block_scanner.h"
+#include "analysis/machining_geometry.h"
+
+namespace korvane {
+
+// One row of the result window, as its five columns show it.
+struct MachiningRow {
+  QString fileName;       // the file's bare name on its first row, empty on later rows
+  QString programNumber;  // last nonzero O number, no decimals; empty when none was seen
+  QString time;           // minutes, "0.00"
+  QString cuttingLength;  // millimetres, "0.00"
+  QString tapeLength;     // metres, "0.00"
+  std::int64_t characters = 0;  // the tape characters behind the tape length
+
+
+  QStringList texts() const { return {fileName, programNumber, time, cuttingLength, tapeLength}; }
+};
+
+class MachiningState {
+ public:
+  using RowHandler = std::function<void(const MachiningRow&)>;
+
+  explicit MachiningState(RowHandler onRow) : onRow_(std::move(onRow)) {}
+
+  // Every file starts from the same state; figures after its last program end are dropped.
+  void startFile(const QString& displayName);
+
+  // One finished block: counts its characters and its end-of-block character, then either
+  // ends the program (a row) or applies the block's words.
+  void block(const BlockScanner& words);
+
+ private:
+  void emitRow();
+  void apply(const BlockScanner& words);
+
+  RowHandler onRow_;
+  QString displayName_;
+  std::int64_t characters_ = 0;
+  double time_ = 0;           // minutes
+  double cuttingLength_ = 0;  // millimetres
+  bool hasProgramNumber_ = false;
+  double programNumber_ = 0;
+  double motionMode_ = 0;
+  bool absolute_ = false;
+  double feed_ = machining::kInitialFeed;
+  machining::Point position_;
+};
+
+}  // namespace korvane
