@@ -11,6 +11,7 @@
 #include <cstdlib>
 
 #include "ui/twips.h"
+#include "ui/window_transfers.h"
 
 namespace korvane {
 
@@ -64,8 +65,6 @@ MainWindow::MainWindow(SettingsStore& store, const QStringList& rows, PortFactor
   startUp(rows);
   cmdexit->setFocus();
 }
-
-MainWindow::~MainWindow() = default;
 
 void MainWindow::startUp(const QStringList& rows) {
   // A cancelled file dialog already reads as an empty choice here, so nothing has to be set up
@@ -211,16 +210,11 @@ void MainWindow::onExit() {
   quit_();
 }
 
-void MainWindow::onAddFiles() {}
-void MainWindow::onInsertFile() {}
-void MainWindow::onDeleteFiles() {}
 void MainWindow::onEdit() {}
 void MainWindow::onViewer() {}
 void MainWindow::onFileInfo() {}
 void MainWindow::onMachiningTime() {}
 void MainWindow::onDnc() {}
-void MainWindow::onSend() {}
-void MainWindow::onReceive() {}
 void MainWindow::onSettings() {}
 void MainWindow::onHelp() {}
 void MainWindow::onAbout() {}

@@ -26,6 +26,14 @@ class QPushButton;
 
 namespace korvane {
 
+class Clock;
+class FileDialogs;
+class FileListEditor;
+class Mailer;
+class PowerOff;
+class ReceiveUi;
+struct WindowTransfers;
+
 inline const QString kAppTitle = QStringLiteral("ＮＣデータ転送");
 
 class MainWindow : public QMainWindow, public TransferView {
@@ -62,6 +70,15 @@ class MainWindow : public QMainWindow, public TransferView {
   // window event runs even when a transfer is waiting in the middle of its loop.
   void setQuitFunction(std::function<void()> quit) { quit_ = std::move(quit); }
   void setMessagePresenter(MessagePresenter presenter) { presenter_ = std::move(presenter); }
+
+  // The services behind the list editing and the transfers. Each defaults to the real one of the
+  // platform; tests put fakes in before the first command that uses them. Not owned.
+  void setFileDialogs(FileDialogs* dialogs);
+  void setReceiveUi(ReceiveUi* ui);
+  void setCompletionServices(Mailer* mailer, PowerOff* powerOff, std::function<void()> endProgram);
+  void setClock(Clock* clock);
+  FileListEditor& listEditor();
+  QStringList rows() const;
 
   // While true, commands that would start a second transfer or change the list are refused.
   bool transferRunning() const { return runningTransfer_.has_value(); }
@@ -166,6 +183,7 @@ class MainWindow : public QMainWindow, public TransferView {
   QSize frameExtraPx() const;
   void fitFrameOnce();
   QList<QWidget*> transferControls(TransferKind kind) const;
+  WindowTransfers& transfers();
 
   SettingsStore& store_;
   PortFactory makePort_;
@@ -184,6 +202,7 @@ class MainWindow : public QMainWindow, public TransferView {
   qint64 progressScale_ = 1;
   std::function<void()> quit_;
   MessagePresenter presenter_;
+  std::unique_ptr<WindowTransfers> transfers_;
 };
 
 }  // namespace korvane

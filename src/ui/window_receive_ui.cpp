@@ -1,0 +1,47 @@
+#include "ui/window_receive_ui.h"
+
+#include <QDesktopServices>
+#include <QListWidget>
+#include <QUrl>
+
+#include "ui/file_list_editor.h"
+#if __has_include("ui/folder_chooser.h")
+#include "ui/folder_chooser.h"
+#define KORVANE_HAVE_FOLDER_CHOOSER 1
+#endif
+#include "ui/receive_method_dialog.h"
+
+namespace korvane {
+
+std::optional<ReceiveMethod> WindowReceiveUi::chooseMethod() { return askReceiveMethod(parent_); }
+
+QString WindowReceiveUi::chooseFolder() {
+#ifdef KORVANE_HAVE_FOLDER_CHOOSER
+  return chooseReceiveFolder(parent_, store_.app().dataFolder);
+#else
+  return QString();
+#endif
+}
+
+void WindowReceiveUi::clearFileList() { editor_.clearFileList(); }
+
+void WindowReceiveUi::addFiles() { editor_.addFiles(); }
+
+QStringList WindowReceiveUi::fileListRows() const {
+  QStringList rows;
+  for (int i = 0; i < list_->count(); ++i) rows << list_->item(i)->text();
+  return rows;
+}
+
+void WindowReceiveUi::appendFileListRow(const QString& row) { list_->addItem(row); }
+
+void WindowReceiveUi::setListTextBlue(bool blue) {
+  QPalette palette = list_->palette();
+  palette.setColor(QPalette::Text, blue ? QColor(0, 0, 255) : list_->style()->standardPalette().color(QPalette::Text));
+  list_->setPalette(palette);
+}
+
+// The desktop's file manager shows the folder (xdg-open on Linux).
+void WindowReceiveUi::openFolder(const QString& folder) { QDesktopServices::openUrl(QUrl::fromLocalFile(folder)); }
+
+}  // namespace korvane
