@@ -11,7 +11,11 @@
 namespace korvane {
 
 enum class TapeFrameKind {
-  Feed,            // blank tape (NUL) or a deleted frame: readers skip it
+  // Blank tape (NUL) or a deleted frame (all holes): readers skip it, inside a program too.
+  // Under EIA the table would read a blank frame as a space, but within a program it is either
+  // feed between files or a character EIA has no code for, and neither belongs in the program;
+  // it is no parity fault either.
+  Feed,
   StartReading,    // DC2
   EndReading,      // DC4
   FlowControl,     // DC1 or DC3 (ISO only; under EIA 0x13 is the digit 3)
