@@ -96,6 +96,10 @@ const unsigned char* BlockScanner::add(const unsigned char* p, const unsigned ch
       continue;
     }
     found_ |= 1u << word;
+    if (const unsigned char* after = WordScan::readCommon(p, end, readings_[static_cast<size_t>(word)])) {
+      p = after;
+      continue;
+    }
     WordScan scan;  // a local scan stays in registers
     p = scan.feed(p, end);
     if (p == end) {

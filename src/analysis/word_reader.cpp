@@ -7,10 +7,6 @@ namespace korvane {
 
 namespace {
 
-// Powers of ten that a double holds exactly.
-constexpr double kExactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
-                                        1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-
 unsigned char fromByte(char c) {
   const auto b = static_cast<unsigned char>(c);
   return b < 0x80 ? b : kOtherCharacter;
@@ -31,7 +27,7 @@ double WordScan::numberValue(const State& s) {
       magnitude = static_cast<double>(s.mantissa);
     } else if (s.mantissa <= kExactLimit && s.exponent < 0 && s.exponent >= -22) {
       // Both operands are exact, so the one division rounds correctly.
-      magnitude = static_cast<double>(s.mantissa) / kExactPowersOfTen[-s.exponent];
+      magnitude = static_cast<double>(s.mantissa) / word_scan::kExactPowersOfTen[-s.exponent];
     } else {
       char text[48];
       char* end = std::to_chars(text, text + 24, s.mantissa).ptr;  // at most 20 digits

@@ -71,6 +71,11 @@ inline constexpr std::array<std::array<std::uint8_t, 6>, 10> kNext = [] {
   return next;
 }();
 
+// Powers of ten that a double holds exactly.
+inline constexpr double kExactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                               1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                               1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
 }  // namespace word_scan
 
 // Reads the characters after an address, two readings at once:
@@ -124,6 +129,27 @@ class WordScan {
     return p;
   }
 
+  // The common word read in one go: an optional "-", at most 15 digits with an optional point
+  // among them, blanks, then a character that ends both readings (a letter, a parenthesis, a
+  // line end). Returns where the word ended, or nullptr for a word of any other shape, or one
+  // that may go on past `end`: feed() reads those. Both read a word the same way.
+  static const unsigned char* readCommon(const unsigned char* p, const unsigned char* end, WordReading& reading) {
+    const bool negative = p < end && *p == '-';
+    p += negative;
+    std::uint64_t mantissa = 0;
+    int digits = 0;
+    if (!appendDigits(p, end, mantissa, digits)) return nullptr;
+    const int integerDigits = digits;
+    const bool point = p < end && *p == '.';
+    if (point && !appendDigits(++p, end, mantissa, digits)) return nullptr;
+    while (p < end && *p == ' ') ++p;
+    if (p == end || word_scan::kKindOf[*p] != word_scan::kOther) return nullptr;
+    // Below 10^15 the mantissa and the power of ten are exact: one correctly rounded division.
+    const double magnitude = static_cast<double>(mantissa) / word_scan::kExactPowersOfTen[digits - integerDigits];
+    reading = {negative ? -magnitude : magnitude, point};
+    return p;
+  }
+
   // Takes the next character; false once the word has ended before it.
   bool feed(unsigned char c) { return feed(&c, &c + 1) != &c; }
 
@@ -145,6 +171,21 @@ class WordScan {
   };
 
   static double numberValue(const State& s);
+
+  // Appends the run of digits at p to `mantissa` and moves p past it; false when the number
+  // would get more than 15 digits.
+  static bool appendDigits(const unsigned char*& p, const unsigned char* end, std::uint64_t& mantissa, int& digits) {
+    // Locals: stores through the references could alias the characters and be redone each turn.
+    const unsigned char* q = p;
+    const unsigned char* const limit = end - q > 15 - digits ? q + (15 - digits) : end;
+    std::uint64_t value = mantissa;
+    unsigned digit = 0;
+    for (; q < limit && (digit = static_cast<unsigned>(*q) - '0') <= 9; ++q) value = value * 10 + digit;
+    digits += static_cast<int>(q - p);
+    mantissa = value;
+    p = q;
+    return q == end || static_cast<unsigned>(*q) - '0' > 9;  // a 16th digit is too many
+  }
 
   State state_;
 };

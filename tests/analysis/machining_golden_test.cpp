@@ -58,6 +58,8 @@ QList<AnalysisCase> loadCases() {
   return cases;
 }
 
+void PrintTo(const AnalysisCase& c, std::ostream* os) { *os << c.name.toStdString(); }
+
 class MachiningGolden : public ::testing::TestWithParam<AnalysisCase> {};
 
 }  // namespace

@@ -99,6 +99,7 @@ TEST(BlockScanner, AgreesWithWordReaderAtEverySplit) {
       "G90 G00 X0 Y0",   "G01 X100. F200",       "N10 G91G02X-1.5Y 2 .I0J-10.R5.F100.", "G0X1G0Y2",
       "(MAX 5) X10. F1", "X10-.5 Y1.2.3 Z+10.", "G4 G1 G0 9",                         "O0012 G0-.5",
       "G9G90G91 G00",    "X Y Z I J R F O",     "F-0 X+ Y- Z.",                        "G01X12345678901234567890123Y.000001",
+      "X123456789012345 Y1234567890.12345 Z1234567890123456", "X1.\tY2 Z-0.0 I12(J3)R-", "X--5 Y-+5 Z+-5 F1..2",
   };
   const std::pair<BlockWord, std::string_view> addresses[] = {
       {BlockWord::O, "O"}, {BlockWord::G0, "G0"}, {BlockWord::X, "X"}, {BlockWord::Y, "Y"}, {BlockWord::Z, "Z"},
