@@ -39,6 +39,16 @@ qint64 nowMs() {
   return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
+qint64 nowUs() {
+  using namespace std::chrono;
+  return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+// A pseudo-terminal moves bytes at once. To behave towards the far end like a UART, output is
+// let through at the line rate with this many characters ahead, the depth of a 16550's
+// transmit FIFO; the rest waits in our queue, where flow control holds it.
+constexpr qint64 kVirtualFifo = 16;
+
 int msLeft(qint64 deadline) { return static_cast<int>(std::clamp<qint64>(deadline - nowMs(), 0, 1 << 30)); }
 
 // Sleeps without a busy loop; a signal ends the sleep early, as it ends every wait of the port.
@@ -140,7 +150,22 @@ bool PosixSerialPort::open(PortError* error) {
     return fail(error, kErrBadSettings, QStringLiteral("ハンドシェイクを設定できません"), osText(e));
   }
   applyModemLines();
+  int lines = 0;
+  virtualLine_ = pacePseudoTerminals_ && ::ioctl(fd_, TIOCMGET, &lines) != 0 && errno == ENOTTY;
+  charUs_ = std::max<qint64>(1, qint64(1'000'000) * line_.frameBits() / std::max(line_.rate, 1));
+  lineFreeAtUs_ = 0;
   return true;
+}
+
+int PosixSerialPort::virtualRoom() const {
+  if (!virtualLine_) return static_cast<int>(kOutputLimit);
+  const qint64 backlogUs = std::max<qint64>(0, lineFreeAtUs_ - nowUs());
+  const qint64 backlog = (backlogUs + charUs_ - 1) / charUs_;
+  return static_cast<int>(std::max<qint64>(0, kVirtualFifo - backlog));
+}
+
+qint64 PosixSerialPort::usUntilVirtualRoom() const {
+  return std::max<qint64>(0, lineFreeAtUs_ - (kVirtualFifo - 1) * charUs_ - nowUs());
 }
 
 void PosixSerialPort::close() {
@@ -290,11 +315,13 @@ void PosixSerialPort::holdOutput(bool hold) {
 
 void PosixSerialPort::flushOutput() {
   if (fd_ < 0 || failure_) return;
+  const qsizetype allowed = std::min<qsizetype>(outQueue_.size(), virtualRoom());
   qsizetype written = 0;
-  while (written < outQueue_.size()) {
-    const ssize_t n = ::write(fd_, outQueue_.constData() + written, static_cast<size_t>(outQueue_.size() - written));
+  while (written < allowed) {
+    const ssize_t n = ::write(fd_, outQueue_.constData() + written, static_cast<size_t>(allowed - written));
     if (n > 0) {
       written += n;
+      if (virtualLine_) lineFreeAtUs_ = std::max(lineFreeAtUs_, nowUs()) + n * charUs_;
       continue;
     }
     if (n < 0 && errno == EINTR) continue;
@@ -410,6 +437,17 @@ void PosixSerialPort::waitForOutput(int timeoutMs) {
       const int left = msLeft(deadline);
       if (left <= 0) return;
       const bool flowHere = highBitFlow();
+      if (virtualRoom() == 0) {
+        // The emulated line is busy: sleep until a character has left it, still seeing the far
+        // end's DC3/DC1 at once.
+        const qint64 us = std::min<qint64>(usUntilVirtualRoom(), qint64(left) * 1000);
+        const timespec timeout{static_cast<time_t>(us / 1'000'000), static_cast<long>(us % 1'000'000) * 1000};
+        pollfd entry{fd_, static_cast<short>(flowHere ? POLLIN : 0), 0};
+        if (::ppoll(&entry, 1, &timeout, nullptr) < 0) return;
+        if ((entry.revents & POLLIN) && flowHere) pumpInput();
+        flushOutput();
+        continue;
+      }
       const int revents = pollPort(static_cast<short>(POLLOUT | (flowHere ? POLLIN : 0)), left);
       if (revents <= 0) return;
       const int taken = (revents & POLLIN) && flowHere ? pumpInput() : 0;

@@ -56,6 +56,9 @@ class PosixSerialPort final : public SerialPort {
   const QString& devicePath() const { return device_; }
   // How long close() waits for held output beyond the time the bytes need at the line rate.
   void setCloseGraceMs(int ms) { closeGraceMs_ = ms; }
+  // A pseudo-terminal has no line rate of its own; by default output to one is paced to the
+  // rate of the settings, as a UART would send it. Tests of the port itself may turn that off.
+  void setPacePseudoTerminals(bool on) { pacePseudoTerminals_ = on; }
 
  private:
   // Flow bytes are taken out of the input here instead of in the driver.
@@ -77,6 +80,8 @@ class PosixSerialPort final : public SerialPort {
   bool fail(PortError* error, int number, const QString& head, const QString& detail);
   void drainOutput();
   void releaseDevice();
+  int virtualRoom() const;
+  qint64 usUntilVirtualRoom() const;
 
   DeviceResolver resolver_;
   int number_ = 1;
@@ -95,6 +100,10 @@ class PosixSerialPort final : public SerialPort {
   QByteArray outQueue_;
   QByteArray inBuffer_;
   bool heldByUs_ = false;  // output stopped with tcflow after a 0x93
+  bool pacePseudoTerminals_ = true;
+  bool virtualLine_ = false;  // a pseudo-terminal, paced to the line rate by us
+  qint64 charUs_ = 1;         // one character's time on the line
+  qint64 lineFreeAtUs_ = 0;   // when the emulated line has sent everything given to it
   std::optional<PortError> failure_;
 };
 

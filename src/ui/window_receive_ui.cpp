@@ -5,23 +5,14 @@
 #include <QUrl>
 
 #include "ui/file_list_editor.h"
-#if __has_include("ui/folder_chooser.h")
 #include "ui/folder_chooser.h"
-#define KORVANE_HAVE_FOLDER_CHOOSER 1
-#endif
 #include "ui/receive_method_dialog.h"
 
 namespace korvane {
 
 std::optional<ReceiveMethod> WindowReceiveUi::chooseMethod() { return askReceiveMethod(parent_); }
 
-QString WindowReceiveUi::chooseFolder() {
-#ifdef KORVANE_HAVE_FOLDER_CHOOSER
-  return chooseReceiveFolder(parent_, store_.app().dataFolder);
-#else
-  return QString();
-#endif
-}
+QString WindowReceiveUi::chooseFolder() { return chooseReceiveFolder(parent_, store_.app().dataFolder); }
 
 void WindowReceiveUi::clearFileList() { editor_.clearFileList(); }
 
