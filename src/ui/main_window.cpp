@@ -62,6 +62,7 @@ MainWindow::MainWindow(SettingsStore& store, const QStringList& rows, PortFactor
   applyTabOrder();
   placeControls();
   resize(twipsToPx(kDesignWidth, logicalDpiX()), twipsToPx(kDesignHeight, logicalDpiY()));
+  setUpListInteractions();
   startUp(rows);
   cmdexit->setFocus();
 }
@@ -210,14 +211,6 @@ void MainWindow::onExit() {
   quit_();
 }
 
-void MainWindow::onEdit() {}
-void MainWindow::onViewer() {}
-void MainWindow::onFileInfo() {}
-void MainWindow::onMachiningTime() {}
-void MainWindow::onDnc() {}
-void MainWindow::onSettings() {}
-void MainWindow::onHelp() {}
-void MainWindow::onAbout() {}
 
 void MainWindow::showMessage(const QString& text, MessageIcon icon) { presenter_(text, icon, false); }
 

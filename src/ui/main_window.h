@@ -33,6 +33,10 @@ class Mailer;
 class PowerOff;
 class ReceiveUi;
 struct WindowTransfers;
+class Form3;
+class Form5;
+class Form6;
+class frmAbout;
 
 inline const QString kAppTitle = QStringLiteral("ＮＣデータ転送");
 
@@ -79,6 +83,11 @@ class MainWindow : public QMainWindow, public TransferView {
   void setClock(Clock* clock);
   FileListEditor& listEditor();
   QStringList rows() const;
+
+  // Measures the selected files and shows the rows in the result window (also called by the DNC
+  // result window for its output).
+  void kakou_time();
+  void kakou_time(const QStringList& paths);
 
   // While true, commands that would start a second transfer or change the list are refused.
   bool transferRunning() const { return runningTransfer_.has_value(); }
@@ -184,6 +193,8 @@ class MainWindow : public QMainWindow, public TransferView {
   void fitFrameOnce();
   QList<QWidget*> transferControls(TransferKind kind) const;
   WindowTransfers& transfers();
+  // Tooltips, context menus, double-click and drops on the list; called once by the constructor.
+  void setUpListInteractions();
 
   SettingsStore& store_;
   PortFactory makePort_;
@@ -203,6 +214,11 @@ class MainWindow : public QMainWindow, public TransferView {
   std::function<void()> quit_;
   MessagePresenter presenter_;
   std::unique_ptr<WindowTransfers> transfers_;
+  // Windows of the window's own, created on first use (owned through Qt's parent).
+  Form3* settingsDialog_ = nullptr;
+  Form5* resultWindow_ = nullptr;
+  Form6* dncWindow_ = nullptr;
+  frmAbout* aboutBox_ = nullptr;
 };
 
 }  // namespace korvane
