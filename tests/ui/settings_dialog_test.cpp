@@ -1,0 +1,257 @@
+// The communication settings dialog: live edits of the in-memory profiles, the DC-code boxes, the
+// feed and wait boxes, the port check before a line setting is taken over, save and close.
+#include "ui/settings_dialog.h"
+
+#include <gtest/gtest.h>
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSet>
+#include <QTemporaryDir>
+
+#include "settings/ini_file.h"
+#include "ui/dialog_message.h"
+
+namespace korvane {
+namespace {
+
+// Opens only the ports in present; records which port each check opened.
+class CheckPort final : public SerialPort {
+ public:
+  CheckPort(QSet<int> present, QList<int>* opened) : present_(std::move(present)), opened_(opened) {}
+  void setCommPort(int number) override { port_ = number; }
+  int commPort() const override { return port_; }
+  void setSettings(const QString&) override {}
+  void setHandshaking(int) override {}
+  void setRtsEnable(bool) override {}
+  void setDtrEnable(bool) override {}
+  void setNullDiscard(bool) override {}
+  void setHighBitFlowControl(bool) override {}
+  void setReceiveFlowBytes(bool) override {}
+  bool open(PortError* error) override {
+    *opened_ << port_;
+    if (present_.contains(port_)) return open_ = true;
+    *error = {kErrInvalidPort, QStringLiteral("ポート %1 がありません").arg(port_)};
+    return false;
+  }
+  void close() override { open_ = false; }
+  bool isOpen() const override { return open_; }
+  bool output(quint8) override { return false; }
+  int outBufferCount() override { return 0; }
+  int inBufferCount() override { return 0; }
+  QByteArray input() override { return {}; }
+  bool dsrHolding() override { return true; }
+  bool cdHolding() override { return true; }
+  void waitForInput(int) override {}
+  void waitForOutput(int) override {}
+  std::optional<PortError> failure() const override { return std::nullopt; }
+
+ private:
+  QSet<int> present_;
+  QList<int>* opened_;
+  int port_ = 0;
+  bool open_ = false;
+};
+
+class SettingsDialogTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    previousHook_ = setDialogMessageHook([this](QWidget*, const QString& text) { messages << text; });
+    store = std::make_unique<SettingsStore>(dir.filePath(QStringLiteral("korvane.ini")));
+    store->loadSettings();
+  }
+  void TearDown() override {
+    dialog.reset();
+    setDialogMessageHook(previousHook_);
+  }
+  Form3& make() {
+    Form3::Hooks hooks;
+    hooks.makePort = [this] { return std::make_unique<CheckPort>(presentPorts, &openedPorts); };
+    hooks.renameMachine = [this](int slot, const QString& name) { renames << qMakePair(slot, name); };
+    hooks.setShutdownCheck = [this](bool on) { shutdownChecks << on; };
+    dialog = std::make_unique<Form3>(*store, QStringList{"Com 1", "Com 2", "Com 3"}, std::move(hooks));
+    return *dialog;
+  }
+
+  QTemporaryDir dir;
+  std::unique_ptr<SettingsStore> store;
+  std::unique_ptr<Form3> dialog;
+  QSet<int> presentPorts{1, 2, 3};
+  QList<int> openedPorts;
+  QStringList messages;
+  QList<QPair<int, QString>> renames;
+  QList<bool> shutdownChecks;
+
+ private:
+  DialogMessageHook previousHook_;
+};
+
+TEST(WaitTimeFromText, TakesOnlyTheNumberAtTheStart) {
+  EXPECT_EQ(waitTimeFromText(QStringLiteral("250ms")), 250);
+  EXPECT_EQ(waitTimeFromText(QStringLiteral(" 1 2")), 12);
+  EXPECT_EQ(waitTimeFromText(QStringLiteral("12.5.3")), 12.5);
+  EXPECT_EQ(waitTimeFromText(QStringLiteral("-7x")), -7);
+  EXPECT_EQ(waitTimeFromText(QStringLiteral("abc")), 0);
+  EXPECT_EQ(waitTimeFromText(QStringLiteral("")), 0);
+}
+
+TEST_F(SettingsDialogTest, Dc2ClearedClearsAndDisablesDc3) {
+  store->profile(2).useDc2Dc4 = 2;
+  Form3& d = make();
+  d.selectProfile(2);
+  EXPECT_TRUE(d.Chkdc2->isChecked());
+  EXPECT_TRUE(d.Chkdc3->isChecked());
+  d.Chkdc2->click();
+  EXPECT_EQ(store->profile(2).useDc2Dc4, 0);
+  EXPECT_FALSE(d.Chkdc3->isChecked());
+  EXPECT_FALSE(d.Chkdc3->isEnabled());
+  d.Chkdc2->click();
+  EXPECT_EQ(store->profile(2).useDc2Dc4, 1);
+  EXPECT_TRUE(d.Chkdc3->isEnabled());
+  d.Chkdc3->click();
+  EXPECT_EQ(store->profile(2).useDc2Dc4, 2);
+}
+
+TEST_F(SettingsDialogTest, FillNormalisesDcValueButKeepsUnshownLineSettings) {
+  store->profile(3).useDc2Dc4 = 5;
+  store->profile(3).parity = QStringLiteral("M");
+  store->profile(3).dataBits = QStringLiteral("6");
+  store->profile(3).feedLength = 0.1;
+  Form3& d = make();
+  d.selectProfile(3);
+  EXPECT_TRUE(d.Chkdc2->isChecked());
+  EXPECT_TRUE(d.Chkdc3->isChecked());
+  EXPECT_EQ(store->profile(3).useDc2Dc4, 2);
+  EXPECT_EQ(d.parity->checkedId(), 2);
+  EXPECT_EQ(d.datalen->checkedId(), 1);
+  EXPECT_EQ(store->profile(3).parity, QStringLiteral("M"));
+  EXPECT_EQ(store->profile(3).dataBits, QStringLiteral("6"));
+  EXPECT_EQ(store->profile(3).feedLength, 0.1);
+  d.parity->button(0)->click();
+  EXPECT_EQ(store->profile(3).parity, QStringLiteral("E"));
+}
+
+TEST_F(SettingsDialogTest, EditsGoToTheEditedProfileAndRenameTheMachine) {
+  Form3& d = make();
+  d.selectProfile(4);
+  d.portname->setText(QStringLiteral("旋盤"));
+  EXPECT_EQ(store->profile(4).deviceName, QStringLiteral("旋盤"));
+  ASSERT_FALSE(renames.isEmpty());
+  EXPECT_EQ(renames.last(), qMakePair(4, QStringLiteral("旋盤")));
+  d.Combo1->setCurrentIndex(2);
+  EXPECT_EQ(store->profile(4).portNumber, 3);
+
+  d.comport->setCurrentIndex(0);
+  EXPECT_EQ(d.editedProfile(), 1);
+  EXPECT_EQ(d.portname->text(), QStringLiteral("No.1"));
+  EXPECT_EQ(store->profile(4).deviceName, QStringLiteral("旋盤"));
+  EXPECT_EQ(store->profile(1).portNumber, 1);
+}
+
+TEST_F(SettingsDialogTest, FeedAndWaitBoxes) {
+  Form3& d = make();
+  d.selectProfile(1);
+  EXPECT_FALSE(d.txtfeedlen0->isEnabled());
+  d.chkfeed->click();
+  EXPECT_TRUE(d.txtfeedlen0->isEnabled());
+  EXPECT_TRUE(d.txtfeedlen1->isEnabled());
+  EXPECT_EQ(store->profile(1).feedEnabled, 1);
+  d.txtfeedlen0->setText(QStringLiteral("12.5"));
+  d.txtfeedlen1->setText(QStringLiteral("0.1"));
+  EXPECT_EQ(store->profile(1).feedLength, 12.5);
+  EXPECT_EQ(store->profile(1).feedLength2, static_cast<double>(0.1f));
+  d.txtfeedlen0->setText(QString());
+  EXPECT_EQ(store->profile(1).feedLength, 0);
+
+  EXPECT_FALSE(d.txtwaittime->isEnabled());
+  d.chkwait->click();
+  EXPECT_TRUE(d.txtwaittime->isEnabled());
+  d.txtwaittime->setText(QStringLiteral("250ms"));
+  EXPECT_EQ(store->profile(1).waitTime, 250);
+  d.txtwaittime->setText(QStringLiteral("x"));
+  EXPECT_EQ(store->profile(1).waitTime, 0);
+}
+
+TEST_F(SettingsDialogTest, FailedPortCheckRevertsAndShowsError) {
+  store->profile(5).portNumber = 7;
+  store->profile(5).handshake = 1;
+  presentPorts = {1};
+  Form3& d = make();
+  d.selectProfile(5);
+  d.handshake->button(0)->click();
+  EXPECT_EQ(openedPorts, QList<int>{7});
+  ASSERT_EQ(messages.size(), 1);
+  EXPECT_EQ(messages[0], QStringLiteral("ポート 7 がありません"));
+  EXPECT_EQ(store->profile(5).handshake, 1);
+  EXPECT_EQ(d.handshake->checkedId(), 1);
+
+  d.comspeed->setCurrentIndex(0);
+  emit d.comspeed->activated(0);
+  EXPECT_EQ(store->profile(5).baudRate, QStringLiteral("9600"));
+  EXPECT_EQ(d.comspeed->currentText(), QStringLiteral("9600"));
+}
+
+TEST_F(SettingsDialogTest, PassedPortCheckTakesOverOptionsAndSpeed) {
+  Form3& d = make();
+  d.selectProfile(2);
+  d.pcode->button(1)->click();
+  d.stoplen->button(0)->click();
+  const int fast = d.comspeed->findText(QStringLiteral("19200"));
+  d.comspeed->setCurrentIndex(fast);
+  emit d.comspeed->activated(fast);
+  EXPECT_TRUE(messages.isEmpty());
+  EXPECT_EQ(store->profile(2).tapeCode, 1);
+  EXPECT_EQ(store->profile(2).stopBits, QStringLiteral("1"));
+  EXPECT_EQ(store->profile(2).baudRate, QStringLiteral("19200"));
+  d.comspeed->setEditText(QStringLiteral("4711"));
+  EXPECT_EQ(store->profile(2).baudRate, QStringLiteral("19200"));
+}
+
+TEST_F(SettingsDialogTest, MailAddressOnlyBySaveAndSaveWritesTheFile) {
+  store->app().mailAddress = QStringLiteral("old@example.org");
+  Form3& d = make();
+  d.show();
+  d.selectProfile(1);
+  d.Chkshut->click();
+  d.txtmail->setText(QStringLiteral("new@example.org"));
+  d.cmdsetok->click();
+  EXPECT_FALSE(d.isVisible());
+  EXPECT_EQ(store->app().mailAddress, QStringLiteral("old@example.org"));
+  EXPECT_EQ(d.txtmail->text(), QStringLiteral("new@example.org"));
+  EXPECT_EQ(shutdownChecks, QList<bool>{true});
+
+  d.portname->setText(QStringLiteral("MC-1"));
+  d.cmdfsave->click();
+  EXPECT_EQ(store->app().mailAddress, QStringLiteral("new@example.org"));
+  const IniFile ini = IniFile::load(store->iniPath());
+  EXPECT_EQ(ini.value(QStringLiteral("参照"), QStringLiteral("adress")), QStringLiteral("new@example.org"));
+  EXPECT_EQ(ini.value(QStringLiteral("参照"), QStringLiteral("shutdown")), QStringLiteral("1"));
+  EXPECT_EQ(ini.value(QStringLiteral("COM1"), QStringLiteral("装置名")), QStringLiteral("MC-1"));
+}
+
+TEST_F(SettingsDialogTest, CloseBoxHidesLikeClose) {
+  Form3& d = make();
+  d.show();
+  d.close();
+  EXPECT_FALSE(d.isVisible());
+  EXPECT_EQ(shutdownChecks.size(), 1);
+  d.show();
+  EXPECT_EQ(d.comport->count(), 10);
+  EXPECT_EQ(d.Combo1->count(), 3);
+}
+
+TEST_F(SettingsDialogTest, MailBoxFollowsMailCheck) {
+  Form3& d = make();
+  EXPECT_FALSE(d.txtmail->isEnabled());
+  d.Chkmail->click();
+  EXPECT_TRUE(d.txtmail->isEnabled());
+  EXPECT_EQ(store->app().mailAfterSend, 1);
+  d.Text1->setText(QStringLiteral("*.tap"));
+  EXPECT_EQ(store->app().fileFilter, QStringLiteral("*.tap"));
+}
+
+}  // namespace
+}  // namespace korvane
