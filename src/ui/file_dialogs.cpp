@@ -11,7 +11,12 @@ std::optional<QStringList> QtFileDialogs::openFiles(const QString& caption, cons
                                                     const QString& filter, bool multiple) {
   const QString filters = qtNameFilters(filter).join(QStringLiteral(";;"));
   QStringList chosen;
-  if (multiple) {
+  if (acceptNew_) {
+    QFileDialog dialog(parent_, caption, folder, filters);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    if (dialog.exec() == QDialog::Accepted) chosen = dialog.selectedFiles().mid(0, 1);
+  } else if (multiple) {
     chosen = QFileDialog::getOpenFileNames(parent_, caption, folder, filters);
   } else {
     const QString one = QFileDialog::getOpenFileName(parent_, caption, folder, filters);

@@ -18,6 +18,9 @@ class FileDialogs {
   // multiple is false; nothing on Cancel.
   virtual std::optional<QStringList> openFiles(const QString& caption, const QString& folder, const QString& filter,
                                                bool multiple) = 0;
+  // While on, the dialog also takes the name of a file that does not exist yet, as the target of
+  // a reception into one file must be; then one file is chosen.
+  virtual void setAcceptNewFileName(bool on) { (void)on; }
 };
 
 // The platform's open dialog through QFileDialog.
@@ -26,9 +29,11 @@ class QtFileDialogs : public FileDialogs {
   explicit QtFileDialogs(QWidget* parent) : parent_(parent) {}
   std::optional<QStringList> openFiles(const QString& caption, const QString& folder, const QString& filter,
                                        bool multiple) override;
+  void setAcceptNewFileName(bool on) override { acceptNew_ = on; }
 
  private:
   QWidget* parent_;
+  bool acceptNew_ = false;
 };
 
 }  // namespace korvane

@@ -3,6 +3,7 @@
 #include <QListWidget>
 #include <QApplication>
 
+#include "analysis/dnc_converter.h"
 #include "ui/main_window.h"
 #include "ui/window_transfers.h"
 
@@ -73,6 +74,7 @@ void MainWindow::onDeleteFiles() {
 }
 
 void MainWindow::onSend() {
+  if (refused(DncConverter::anyRunning())) return;
   WindowTransfers& t = transfers();
   if (refused(t.receive && t.receive->running())) return;
   if (!t.send) {
@@ -101,7 +103,8 @@ void MainWindow::onReceive() {
   if (!t.receive) {
     if (!serialPort_) return;
     if (!t.receiveUi) {
-      t.windowReceiveUi = std::make_unique<WindowReceiveUi>(this, List1, listEditor(), store_);
+      FileListEditor& editor = listEditor();
+      t.windowReceiveUi = std::make_unique<WindowReceiveUi>(this, List1, editor, *t.dialogs, store_);
       t.receiveUi = t.windowReceiveUi.get();
     }
     TransferContext context{*serialPort_, *this, t.pump, *t.clock, gblnCancelFlag};

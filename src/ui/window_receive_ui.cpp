@@ -4,6 +4,7 @@
 #include <QListWidget>
 #include <QUrl>
 
+#include "ui/file_dialogs.h"
 #include "ui/file_list_editor.h"
 #include "ui/folder_chooser.h"
 #include "ui/receive_method_dialog.h"
@@ -16,7 +17,12 @@ QString WindowReceiveUi::chooseFolder() { return chooseReceiveFolder(parent_, st
 
 void WindowReceiveUi::clearFileList() { editor_.clearFileList(); }
 
-void WindowReceiveUi::addFiles() { editor_.addFiles(); }
+// The target of a one-file reception is usually a new file: the add dialog takes a new name here.
+void WindowReceiveUi::addFiles() {
+  dialogs_.setAcceptNewFileName(true);
+  editor_.addFiles();
+  dialogs_.setAcceptNewFileName(false);
+}
 
 QStringList WindowReceiveUi::fileListRows() const {
   QStringList rows;

@@ -8,12 +8,14 @@ class QWidget;
 
 namespace korvane {
 
+class FileDialogs;
 class FileListEditor;
 
 class WindowReceiveUi final : public ReceiveUi {
  public:
-  WindowReceiveUi(QWidget* parent, QListWidget* list, FileListEditor& editor, const SettingsStore& store)
-      : parent_(parent), list_(list), editor_(editor), store_(store) {}
+  WindowReceiveUi(QWidget* parent, QListWidget* list, FileListEditor& editor, FileDialogs& dialogs,
+                  const SettingsStore& store)
+      : parent_(parent), list_(list), editor_(editor), dialogs_(dialogs), store_(store) {}
 
   std::optional<ReceiveMethod> chooseMethod() override;
   QString chooseFolder() override;
@@ -28,6 +30,7 @@ class WindowReceiveUi final : public ReceiveUi {
   QWidget* parent_;
   QListWidget* list_;
   FileListEditor& editor_;
+  FileDialogs& dialogs_;
   const SettingsStore& store_;
 };
 

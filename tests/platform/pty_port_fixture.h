@@ -13,8 +13,12 @@
 
 namespace korvane::test {
 
+// Output is not paced to the line rate here: these tests look at what the port does with bytes,
+// and at 110 baud pacing would make them take minutes. Pacing has a test of its own.
 inline std::unique_ptr<PosixSerialPort> portOnDevice(const QString& device) {
-  return std::make_unique<PosixSerialPort>([device](int) { return device; });
+  auto port = std::make_unique<PosixSerialPort>([device](int) { return device; });
+  port->setPacePseudoTerminals(false);
+  return port;
 }
 
 // Collects the port's input until `expected` bytes came or timeoutMs passed.

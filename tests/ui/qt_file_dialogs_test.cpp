@@ -119,5 +119,19 @@ TEST_F(QtFileDialogsTest, ReturnsSeveralFilesWhenMultipleAndNothingOnCancel) {
   EXPECT_FALSE(dialogs_.openFiles(QStringLiteral("開く"), dir_.path(), dialogFilterText(QStringLiteral("*.nc")), true));
 }
 
+TEST_F(QtFileDialogsTest, TakesANewFileNameForAReceptionTarget) {
+  QFileDialog::FileMode mode = QFileDialog::ExistingFiles;
+  whenDialogShows(1, [&](QFileDialog* dialog) {
+    mode = dialog->fileMode();
+    typeFileNames(dialog, QStringLiteral("new.nc"));
+    static_cast<QDialog*>(dialog)->accept();
+  });
+  dialogs_.setAcceptNewFileName(true);
+  const auto chosen = dialogs_.openFiles(QStringLiteral("開く"), dir_.path(), dialogFilterText(QStringLiteral("*.nc")), true);
+  EXPECT_EQ(mode, QFileDialog::AnyFile);
+  ASSERT_TRUE(chosen.has_value());
+  EXPECT_EQ(*chosen, QStringList{file("new.nc")});
+}
+
 }  // namespace
 }  // namespace korvane
