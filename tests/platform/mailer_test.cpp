@@ -204,7 +204,10 @@ class SendmailProcessTest : public ::testing::Test {
 };
 
 TEST_F(SendmailProcessTest, RefusedAddressStartsNothing) {
-  SendmailMailer mailer({QStringLiteral("/usr/bin/touch"), {path("started")}, 10000});
+  // The stand-in reads the whole message before it marks that it ran: a program that exits
+  // without reading it would be a failure of its own.
+  SendmailMailer mailer(
+      {QStringLiteral("/bin/sh"), {QStringLiteral("-c"), QStringLiteral("cat >/dev/null; touch \"$0\""), path("started")}, 10000});
   for (const QString& bad : {QStringLiteral("a@b\r\nBcc: x@y"), QStringLiteral("a@b, c@d"), QString()}) {
     const auto error = mailer.send(message(bad));
     ASSERT_TRUE(error.has_value());
