@@ -67,6 +67,10 @@ void LineWriter::sendControlByte(quint8 byte) {
   write(byte);
 }
 
+QString serialSettingsText(const PortProfile& p) {
+  return p.baudRate + QLatin1Char(',') + p.parity + QLatin1Char(',') + p.dataBits + QLatin1Char(',') + p.stopBits;
+}
+
 QString elapsedText(qint64 elapsedMs) {
   const qint64 total = elapsedMs / 1000;
   const qint64 hours = total / 3600;

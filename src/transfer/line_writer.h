@@ -49,6 +49,9 @@ class LineWriter {
   bool stalled_ = false;
 };
 
+// The line settings text of a profile, speed,parity,data,stop, as in 9600,N,8,2.
+QString serialSettingsText(const PortProfile& profile);
+
 // "hh : mm : ss" of the time since startMs, at least two digits each.
 QString elapsedText(qint64 elapsedMs);
 void showElapsedTime(TransferContext& context, qint64 startMs);

@@ -12,10 +12,6 @@ constexpr quint8 kDc1 = 0x11;
 constexpr quint8 kDc3 = 0x13;
 constexpr quint8 kDc3Parity = 0x93;
 
-QString serialSettingsText(const PortProfile& p) {
-  return p.baudRate + QLatin1Char(',') + p.parity + QLatin1Char(',') + p.dataBits + QLatin1Char(',') + p.stopBits;
-}
-
 // A program number address at the start of a block (blanks before it allowed), as opposed to a
 // capital O inside a comment.
 bool startsWithProgramNumber(const QString& line) {

@@ -16,10 +16,6 @@ constexpr quint8 kDc3 = 0x13;
 constexpr quint8 kDc3Parity = 0x93;
 constexpr quint8 kDc4 = 0x14;
 
-QString serialSettingsText(const PortProfile& p) {
-  return p.baudRate + QLatin1Char(',') + p.parity + QLatin1Char(',') + p.dataBits + QLatin1Char(',') + p.stopBits;
-}
-
 // A job runs inside the click handler; this keeps running() true for exactly its duration.
 class RunningFlag {
  public:
