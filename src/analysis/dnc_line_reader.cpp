@@ -12,21 +12,6 @@ namespace {
 
 bool isDropped(char c) { return c == '\r' || c == '\x1a'; }
 
-int utf8Length(const uchar* p, qsizetype available) {
-  const uchar b = p[0];
-  int length = 0;
-  if (b >= 0xC2 && b <= 0xDF) length = 2;
-  else if (b >= 0xE0 && b <= 0xEF) length = 3;
-  else if (b >= 0xF0 && b <= 0xF4) length = 4;
-  if (length == 0 || length > available) return 0;
-  for (int i = 1; i < length; ++i) {
-    if ((p[i] & 0xC0) != 0x80) return 0;
-  }
-  return length;
-}
-
-bool isCp932Lead(uchar b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
-bool isCp932Trail(uchar b) { return b >= 0x40 && b <= 0xFC && b != 0x7F; }
 
 }  // namespace
 
@@ -94,10 +79,10 @@ QString decodeNcText(QByteArrayView bytes) {
     if (p[0] < 0x80) {
       text.append(QChar(p[0]));
       ++p;
-    } else if (const int u = utf8Length(p, available); u > 0) {
+    } else if (const int u = utf8SequenceLength(p, available); u > 0) {
       text.append(QString::fromUtf8(reinterpret_cast<const char*>(p), u));
       p += u;
-    } else if (available >= 2 && isCp932Lead(p[0]) && isCp932Trail(p[1])) {
+    } else if (isCp932DoubleByte(p, available)) {
       text.append(decodeCp932(QByteArray(reinterpret_cast<const char*>(p), 2)));
       p += 2;
     } else {

@@ -129,6 +129,26 @@ QByteArray truncateCp932(const QByteArray& bytes, int maxBytes) {
   return bytes.left(end);
 }
 
+int utf8SequenceLength(const uchar* p, qsizetype available) {
+  const uchar b = p[0];
+  int length = 0;
+  if (b >= 0xC2 && b <= 0xDF) length = 2;
+  else if (b >= 0xE0 && b <= 0xEF) length = 3;
+  else if (b >= 0xF0 && b <= 0xF4) length = 4;
+  if (length == 0 || length > available) return 0;
+  for (int i = 1; i < length; ++i) {
+    if ((p[i] & 0xC0) != 0x80) return 0;
+  }
+  return length;
+}
+
+bool isCp932DoubleByte(const uchar* p, qsizetype available) {
+  if (available < 2) return false;
+  const bool lead = (p[0] >= 0x81 && p[0] <= 0x9F) || (p[0] >= 0xE0 && p[0] <= 0xFC);
+  const bool trail = p[1] >= 0x40 && p[1] <= 0xFC && p[1] != 0x7F;
+  return lead && trail;
+}
+
 double leadingNumber(const QString& text) {
   const QByteArray s = text.toLatin1();
   qsizetype i = 0;

@@ -49,6 +49,11 @@ QString decodeCp932(const QByteArray& bytes);
 // Cuts bytes to at most maxBytes without splitting a CP932 double-byte character.
 QByteArray truncateCp932(const QByteArray& bytes, int maxBytes);
 
+// Program files come as UTF-8 or as Shift-JIS from a Japanese Windows PC. The length of a valid
+// UTF-8 sequence at p (0 when there is none), and whether p starts a CP932 double-byte character.
+int utf8SequenceLength(const uchar* p, qsizetype available);
+bool isCp932DoubleByte(const uchar* p, qsizetype available);
+
 // The leading number of a text: blanks skipped, optional sign, digits, optional decimal point
 // with digits, optional exponent. A text that does not start with a number reads as 0.
 double leadingNumber(const QString& text);
