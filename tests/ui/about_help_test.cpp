@@ -1,0 +1,118 @@
+#include <QFile>
+#include <QLabel>
+#include <QPointer>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTextBrowser>
+
+#include "main_window_fixture.h"
+#include "recording_launcher.h"
+#include "ui/about_box.h"
+#include "ui/help_viewer.h"
+
+namespace korvane::test {
+namespace {
+
+class AboutHelpTest : public MainWindowTest {
+ protected:
+  frmAbout& openAbout() {
+    start();
+    window->mnuhelpver->trigger();
+    auto* box = window->findChild<frmAbout*>();
+    EXPECT_NE(box, nullptr);
+    return *box;
+  }
+  RecordingLauncher launcher;
+};
+
+TEST_F(AboutHelpTest, AboutBoxShowsTitleAndBuildVersionWithoutBlockingTheWindow) {
+  frmAbout& box = openAbout();
+  EXPECT_TRUE(box.isVisible());
+  EXPECT_FALSE(box.isModal());
+  EXPECT_EQ(box.windowTitle(), QStringLiteral("ＮＣデータ転送のﾊﾞｰｼﾞｮﾝ情報"));
+  EXPECT_EQ(box.lblTitle->text(), QStringLiteral("ＮＣデータ転送  ") + QStringLiteral(KORVANE_VERSION));
+  EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\d+\\.\\d+\\.\\d+$")).match(QStringLiteral(KORVANE_VERSION)).hasMatch());
+  for (QLabel* label : {box.lblVersion, box.lblTrademarks, box.lblDisclaimer, box.lblcoment, box.lblcompany}) {
+    EXPECT_FALSE(label->text().isEmpty()) << label->objectName().toStdString();
+  }
+  EXPECT_EQ(box.cmdSysInfo->text(), QStringLiteral("ｼｽﾃﾑ情報(&S)"));
+}
+
+TEST_F(AboutHelpTest, OkUnloadsTheBoxAndTheNextCallBuildsAFreshOne) {
+  frmAbout& box = openAbout();
+  QPointer<frmAbout> first(&box);
+  box.cmdOK->click();
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_TRUE(first.isNull());
+  window->onAbout();
+  auto* second = window->findChild<frmAbout*>();
+  ASSERT_NE(second, nullptr);
+  EXPECT_TRUE(second->isVisible());
+}
+
+TEST_F(AboutHelpTest, WebAndMailGoThroughTheDesktopOpener) {
+  frmAbout& box = openAbout();
+  box.Command1->click();
+  box.Command2->click();
+  ASSERT_EQ(launcher.launches.size(), 2);
+  EXPECT_EQ(launcher.launches[0].program, QStringLiteral("xdg-open"));
+  EXPECT_TRUE(launcher.launches[0].args.value(0).startsWith(QStringLiteral("https://")));
+  EXPECT_EQ(launcher.launches[1].program, QStringLiteral("xdg-open"));
+  EXPECT_TRUE(launcher.launches[1].args.value(0).startsWith(QStringLiteral("mailto:")));
+}
+
+TEST_F(AboutHelpTest, SystemInfoStartsTheFirstInstalledTool) {
+  frmAbout& box = openAbout();
+  box.setSystemInfoCandidates({QStringLiteral("/nonexistent/sysinfo"), QStringLiteral("/bin/true")});
+  box.cmdSysInfo->click();
+  ASSERT_EQ(launcher.launches.size(), 1);
+  EXPECT_EQ(launcher.launches[0].program, QStringLiteral("/bin/true"));
+  EXPECT_TRUE(messages.isEmpty());
+}
+
+TEST_F(AboutHelpTest, SystemInfoMissingOrNotStartableSaysItIsUnavailable) {
+  frmAbout& box = openAbout();
+  box.setSystemInfoCandidates({QStringLiteral("/nonexistent/sysinfo")});
+  box.cmdSysInfo->click();
+  EXPECT_TRUE(launcher.launches.isEmpty());
+  box.setSystemInfoCandidates({QStringLiteral("/bin/true")});
+  launcher.failWith = QStringLiteral("failed");
+  box.cmdSysInfo->click();
+  ASSERT_EQ(messages.size(), 2);
+  for (const ShownMessage& m : messages) {
+    EXPECT_EQ(m.text, QStringLiteral("現時点ではｼｽﾃﾑ情報を使用できません"));
+    EXPECT_FALSE(m.yesNo);
+  }
+}
+
+TEST_F(AboutHelpTest, HelpOpensOneViewerAtTheStartTopic) {
+  start();
+  window->mnuhelphelp->trigger();
+  window->onHelp();
+  const auto viewers = window->findChildren<HelpViewer*>();
+  ASSERT_EQ(viewers.size(), 1);
+  EXPECT_TRUE(viewers[0]->isVisible());
+  EXPECT_EQ(viewers[0]->browser()->source(), HelpViewer::pageForContext(kHelpStartContext));
+  EXPECT_EQ(viewers[0]->browser()->source().fileName(), QStringLiteral("index.html"));
+  EXPECT_TRUE(viewers[0]->browser()->toPlainText().contains(QStringLiteral("目次")));
+}
+
+TEST_F(AboutHelpTest, EveryLinkOfTheHelpLeadsToAShippedPage) {
+  start();
+  window->onHelp();
+  QFile index(QStringLiteral(":/help/index.html"));
+  ASSERT_TRUE(index.open(QIODevice::ReadOnly));
+  const QString html = QString::fromUtf8(index.readAll());
+  QRegularExpression link(QStringLiteral("href=\"([^\"#]+\\.html)\""));
+  int links = 0;
+  for (auto it = link.globalMatch(html); it.hasNext(); ++links) {
+    const QString page = it.next().captured(1);
+    QFile file(QStringLiteral(":/help/") + page);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << page.toStdString();
+    EXPECT_TRUE(QString::fromUtf8(file.readAll()).contains(QStringLiteral("<h1>"))) << page.toStdString();
+  }
+  EXPECT_GE(links, 5);
+}
+
+}  // namespace
+}  // namespace korvane::test
