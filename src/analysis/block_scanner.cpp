@@ -4,16 +4,16 @@ namespace korvane {
 
 namespace {
 
-// What a character means to a block outside of a word being read.
-enum Role : std::uint8_t { kPass, kEnd, kZero, kOne, kWordLetter };
+// What a character means to a block outside of a word being read. Digits pass: only a "G"
+// makes the "0", "90" or "91" after it matter, so the scan stops at the "G" and looks ahead.
+enum Role : std::uint8_t { kPass, kEnd, kG, kWordLetter };
 
 constexpr std::array<std::uint8_t, 256> kRole = [] {
   std::array<std::uint8_t, 256> table{};
   for (int c = 0x80; c < 0x100; ++c) table[static_cast<size_t>(c)] = kEnd;
   table['\r'] = kEnd;
   table['\n'] = kEnd;
-  table['0'] = kZero;
-  table['1'] = kOne;
+  table['G'] = kG;
   for (unsigned char c : {'O', 'X', 'Y', 'Z', 'I', 'J', 'R', 'F'}) table[c] = kWordLetter;
   return table;
 }();
@@ -37,8 +37,8 @@ constexpr int kG0 = static_cast<int>(BlockWord::G0);
 }  // namespace
 
 void BlockScanner::keepHead(const unsigned char* p, const unsigned char* end) {
-  for (std::int64_t i = length_; i < static_cast<std::int64_t>(head_.size()) && p < end; ++i) {
-    head_[static_cast<size_t>(i)] = *p++;
+  for (std::int64_t i = words_.length; i < static_cast<std::int64_t>(words_.head.size()) && p < end; ++i) {
+    words_.head[static_cast<size_t>(i)] = *p++;
   }
 }
 
@@ -46,7 +46,7 @@ void BlockScanner::add(unsigned char c) {
   if (c == kOtherCharacter) {
     // Not part of any word, and no address or "G90" goes through it.
     keepHead(&c, &c + 1);
-    ++length_;
+    ++words_.length;
     finish();
     beforePrevious_ = previous_;
     previous_ = c;
@@ -55,21 +55,49 @@ void BlockScanner::add(unsigned char c) {
   add(&c, &c + 1);
 }
 
+const unsigned char* BlockScanner::readWordAt(int word, const unsigned char* p, const unsigned char* end) {
+  if (words_.isFound(word)) return p;
+  words_.found = static_cast<std::uint16_t>(words_.found | (1u << word));
+  WordDigits reading;
+  if (const unsigned char* after = WordScan::readCommon(p, end, reading)) {
+    words_.set(word, reading);
+    return after;
+  }
+  WordScan scan;  // a local scan stays in registers
+  p = scan.feed(p, end);
+  if (p == end) {
+    scan_ = scan;
+    active_ = word;
+  } else {
+    words_.set(word, scan.reading());
+  }
+  return p;
+}
+
+const unsigned char* BlockScanner::continueAfterG(const unsigned char* p, const unsigned char* end) {
+  if (previous_ == 'G') {
+    if (*p == '0') return readWordAt(kG0, p, end);  // the number of "G0" starts at its "0"
+    if (*p == '9' && end - p >= 2) {
+      if (p[1] == '0') words_.g90 = true;
+      if (p[1] == '1') words_.g91 = true;
+    }
+  } else if (beforePrevious_ == 'G' && previous_ == '9') {
+    if (*p == '0') words_.g90 = true;
+    if (*p == '1') words_.g91 = true;
+  }
+  return p;
+}
+
 const unsigned char* BlockScanner::add(const unsigned char* p, const unsigned char* end) {
   const unsigned char* const start = p;
-  // The two characters before p: from the span itself, or from the block before the span.
-  // Characters that a word took are digits, blanks, signs and points, never a "G", so they
-  // can neither start "G0" nor come between "G" and "90".
-  const auto before = [&](const unsigned char* q, std::ptrdiff_t back) -> unsigned char {
-    const std::ptrdiff_t inSpan = q - start;
-    if (back <= inSpan) return q[-back];
-    return back - inSpan == 1 ? previous_ : beforePrevious_;
-  };
+  // Characters that a word took are digits, blanks, signs and points, never a "G"; so a "G"
+  // or "G9" at the end of the block so far is only ever waiting for this span's first ones.
+  if (active_ < 0 && p < end && kRole[*p] != kEnd) p = continueAfterG(p, end);
   while (p < end) {
     if (active_ >= 0) {
       p = scan_.feed(p, end);
       if (p == end) break;
-      readings_[static_cast<size_t>(active_)] = scan_.reading();
+      words_.set(active_, scan_.reading());
       active_ = -1;
     }
     while (p < end && kRole[*p] == kPass) ++p;
@@ -77,44 +105,32 @@ const unsigned char* BlockScanner::add(const unsigned char* p, const unsigned ch
     const unsigned char c = *p;
     const std::uint8_t role = kRole[c];
     if (role == kEnd) break;
-    int word = -1;
+    ++p;
     if (role == kWordLetter) {
-      word = kLetterWord[c];
-      ++p;  // the number starts after the letter
-    } else {
-      const unsigned char previous = before(p, 1);
-      if (previous == 'G' && role == kZero) {
-        word = kG0;  // the number of "G0" starts at its "0"
-      } else {
-        if (previous == '9' && before(p, 2) == 'G') (role == kZero ? g90_ : g91_) = true;
-        ++p;
-        continue;
-      }
-    }
-    if (isFound(word)) {
-      if (word == kG0) ++p;
+      p = readWordAt(kLetterWord[c], p, end);  // the number starts after the letter
       continue;
     }
-    found_ |= 1u << word;
-    if (const unsigned char* after = WordScan::readCommon(p, end, readings_[static_cast<size_t>(word)])) {
-      p = after;
-      continue;
+    // A "G": what follows may lie in the next span, which continueAfterG() then completes.
+    if (p == end) break;
+    if (*p == '0') {
+      p = readWordAt(kG0, p, end);
+    } else if (*p == '9' && end - p >= 2) {
+      if (p[1] == '0') words_.g90 = true;
+      if (p[1] == '1') words_.g91 = true;
     }
-    WordScan scan;  // a local scan stays in registers
-    p = scan.feed(p, end);
-    if (p == end) {
-      scan_ = scan;
-      active_ = word;
-      break;
-    }
-    readings_[static_cast<size_t>(word)] = scan.reading();
   }
   if (p != start) {
-    beforePrevious_ = before(p, 2);
-    previous_ = p[-1];
+    // The two characters before p: from the span itself, or from the block before the span.
+    const auto before = [&](std::ptrdiff_t back) -> unsigned char {
+      const std::ptrdiff_t inSpan = p - start;
+      if (back <= inSpan) return p[-back];
+      return back - inSpan == 1 ? previous_ : beforePrevious_;
+    };
+    beforePrevious_ = before(2);
+    previous_ = before(1);
   }
   keepHead(start, p);
-  length_ += p - start;
+  words_.length += p - start;
   return p;
 }
 

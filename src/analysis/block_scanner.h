@@ -17,6 +17,45 @@ namespace korvane {
 enum class BlockWord : int { O, G0, X, Y, Z, I, J, R, F };
 inline constexpr int kBlockWordCount = 9;
 
+// What one finished block holds for the time estimate; small enough to hand between threads.
+struct alignas(16) BlockWords {
+  std::int64_t length = 0;
+  std::array<unsigned char, 3> head{};
+  std::uint16_t found = 0;   // bit per BlockWord
+  std::uint16_t points = 0;  // bit per BlockWord: written with a decimal point
+  bool g90 = false;
+  bool g91 = false;
+  std::array<double, kBlockWordCount> numbers{};
+  std::array<std::uint8_t, kBlockWordCount> fractionDigits{};  // numbers[i] / 10^fractionDigits[i]
+
+  bool isFound(int index) const { return (found >> index) & 1u; }
+  void set(int index, const WordReading& reading) { set(index, WordDigits{reading.number, 0, reading.decimalPoint}); }
+  void set(int index, const WordDigits& digits) {
+    numbers[static_cast<size_t>(index)] = digits.mantissa;
+    fractionDigits[static_cast<size_t>(index)] = static_cast<std::uint8_t>(digits.fractionDigits);
+    const auto bit = static_cast<std::uint16_t>(1u << index);
+    points = static_cast<std::uint16_t>(digits.decimalPoint ? points | bit : points & ~bit);
+  }
+  // Whether the whole block is exactly `text` (at most three characters).
+  bool is(std::string_view text) const {
+    if (length != static_cast<std::int64_t>(text.size())) return false;
+    for (size_t i = 0; i < text.size(); ++i) {
+      if (head[i] != static_cast<unsigned char>(text[i])) return false;
+    }
+    return true;
+  }
+  std::optional<WordReading> word(BlockWord w) const {
+    const int index = static_cast<int>(w);
+    if (!isFound(index)) return std::nullopt;
+    const auto i = static_cast<size_t>(index);
+    return WordDigits{numbers[i], fractionDigits[i], ((points >> index) & 1u) != 0}.reading();
+  }
+  std::optional<double> value(BlockWord w) const {
+    const auto reading = word(w);
+    return reading ? std::optional<double>(reading->scaled()) : std::nullopt;
+  }
+};
+
 class BlockScanner {
  public:
   // Takes the block's characters from p on up to the first CR, LF or byte outside ASCII (or
@@ -28,55 +67,41 @@ class BlockScanner {
 
   // Ends the block: a word still being read ends with it.
   void finish() {
-    if (active_ >= 0) readings_[static_cast<size_t>(active_)] = scan_.reading();
+    if (active_ >= 0) words_.set(active_, scan_.reading());
     active_ = -1;
   }
 
   void reset() {
-    length_ = 0;
-    found_ = 0;
+    words_.length = 0;
+    words_.found = 0;
+    words_.g90 = false;
+    words_.g91 = false;
     active_ = -1;
     previous_ = 0;
     beforePrevious_ = 0;
-    g90_ = false;
-    g91_ = false;
   }
 
-  std::int64_t length() const { return length_; }
-  // Whether the whole block is exactly `text` (at most three characters).
-  bool is(std::string_view text) const {
-    if (length_ != static_cast<std::int64_t>(text.size())) return false;
-    for (size_t i = 0; i < text.size(); ++i) {
-      if (head_[i] != static_cast<unsigned char>(text[i])) return false;
-    }
-    return true;
-  }
-  std::optional<WordReading> word(BlockWord w) const {
-    const int index = static_cast<int>(w);
-    if (!isFound(index)) return std::nullopt;
-    return readings_[static_cast<size_t>(index)];
-  }
-  std::optional<double> value(BlockWord w) const {
-    const auto reading = word(w);
-    return reading ? std::optional<double>(reading->scaled()) : std::nullopt;
-  }
-  bool hasG90() const { return g90_; }
-  bool hasG91() const { return g91_; }
+  const BlockWords& words() const { return words_; }
+  std::int64_t length() const { return words_.length; }
+  bool is(std::string_view text) const { return words_.is(text); }
+  std::optional<WordReading> word(BlockWord w) const { return words_.word(w); }
+  std::optional<double> value(BlockWord w) const { return words_.value(w); }
+  bool hasG90() const { return words_.g90; }
+  bool hasG91() const { return words_.g91; }
 
  private:
-  bool isFound(int index) const { return (found_ >> index) & 1u; }
   void keepHead(const unsigned char* p, const unsigned char* end);
+  // Reads the number of `word` starting at p unless the block had that word already; returns
+  // where scanning goes on.
+  const unsigned char* readWordAt(int word, const unsigned char* p, const unsigned char* end);
+  // Completes a "G0", "G90" or "G91" whose "G" (and "9") ended the previous span.
+  const unsigned char* continueAfterG(const unsigned char* p, const unsigned char* end);
 
-  std::int64_t length_ = 0;
-  std::array<unsigned char, 3> head_{};
-  std::uint32_t found_ = 0;
+  BlockWords words_;
   int active_ = -1;  // the word whose number is being read, or -1
   WordScan scan_;
-  std::array<WordReading, kBlockWordCount> readings_{};
   unsigned char previous_ = 0;
   unsigned char beforePrevious_ = 0;
-  bool g90_ = false;
-  bool g91_ = false;
 };
 
 }  // namespace korvane

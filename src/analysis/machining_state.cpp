@@ -27,8 +27,8 @@ void MachiningState::startFile(const QString& displayName) {
   position_ = {};
 }
 
-void MachiningState::block(const BlockScanner& words) {
-  characters_ += words.length() + 1;
+void MachiningState::block(const BlockWords& words) {
+  characters_ += words.length + 1;
   // Only these exact texts end a program: "N10 M30" or "m30" do not. The opening "%" of a tape
   // (2 characters with its end of block) ends nothing; neither does a "%" right after an M30.
   if (words.is("M30") || words.is("M99") || (words.is("%") && characters_ > 2)) {
@@ -53,9 +53,9 @@ void MachiningState::emitRow() {
   onRow_(row);
 }
 
-void MachiningState::apply(const BlockScanner& words) {
-  if (words.hasG90()) absolute_ = true;
-  if (words.hasG91()) absolute_ = false;
+void MachiningState::apply(const BlockWords& words) {
+  if (words.g90) absolute_ = true;
+  if (words.g91) absolute_ = false;
 
   const auto o = words.value(BlockWord::O);
   const auto g0 = words.value(BlockWord::G0);

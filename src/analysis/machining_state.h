@@ -36,11 +36,11 @@ class MachiningState {
 
   // One finished block: counts its characters and its end-of-block character, then either
   // ends the program (a row) or applies the block's words.
-  void block(const BlockScanner& words);
+  void block(const BlockWords& words);
 
  private:
   void emitRow();
-  void apply(const BlockScanner& words);
+  void apply(const BlockWords& words);
 
   RowHandler onRow_;
   QString displayName_;

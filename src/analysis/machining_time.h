@@ -8,7 +8,7 @@
 #include <functional>
 #include <vector>
 
-#include "analysis/block_scanner.h"
+#include "analysis/block_splitter.h"
 #include "analysis/machining_state.h"
 
 namespace korvane {
@@ -16,41 +16,34 @@ namespace korvane {
 class MachiningTimeCalculator {
  public:
   static constexpr qsizetype kDefaultBufferSize = 256 * 1024;
-  static constexpr qsizetype kMinimumBufferSize = 8;  // room for a whole multi-byte character
+  static constexpr qsizetype kMinimumBufferSize = BlockSplitter::kMinimumBufferSize;
+  // From this size on a file is read and split on a second thread while this one measures.
+  static constexpr qint64 kTwoThreadFileSize = 4 * 1024 * 1024;
 
   explicit MachiningTimeCalculator(MachiningState::RowHandler onRow, qsizetype bufferSize = kDefaultBufferSize);
 
   // Measures one file, shown under its last path component. False when it cannot be opened or
   // read; `error` then holds the system's description (rows of programs that ended before a
-  // read error have been handed on already).
+  // read error have been handed on already). Rows are handed on on the calling thread.
   bool computeFile(const QString& path, QString* error);
 
   // Measures a program held in memory as if it were a file called `displayName`.
   void computeBytes(const QString& displayName, QByteArrayView program);
 
  private:
-  void startFile(const QString& displayName);
-  // Reads through `read` (bytes read, 0 at the end, negative on an error) to the end; the
-  // negative status of a failed read, else 0.
-  qint64 stream(const std::function<qint64(unsigned char*, qint64)>& read);
-  // Handles the bytes in [p, end); returns where it stopped: before an incomplete multi-byte
-  // character at the end of the buffer, unless `atEnd`.
-  const unsigned char* process(const unsigned char* p, const unsigned char* end, bool atEnd);
-  void character(unsigned char c);
-  void endRecord();
-  void endBlock();
+  class Measure final : public BlockConsumer {
+   public:
+    explicit Measure(MachiningState& state) : state_(state) {}
+    void take(const BlockWords& words) override { state_.block(words); }
+
+   private:
+    MachiningState& state_;
+  };
 
   MachiningState state_;
-  BlockScanner block_;
-  std::vector<unsigned char> buffer_;
-
-  // Records end at CR LF or a lone CR; an LF inside a record ends a block. After such an LF
-  // the rest of the record is only read when it holds more than one character.
-  enum class Remainder : unsigned char { None, Empty, OneCharacter };
-  bool recordOpen_ = false;
-  bool afterCr_ = false;
-  Remainder remainder_ = Remainder::None;
-  unsigned char heldCharacter_ = 0;
+  Measure measure_{state_};
+  BlockSplitter splitter_;
+  qsizetype bufferSize_;
 };
 
 // What a run of kakou_time hands on: each row as soon as it exists (the result window appends

@@ -2,6 +2,8 @@
 // read piece by piece giving exactly what the whole block gives.
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include <QString>
 #include <cstdlib>
 #include <string>
@@ -124,6 +126,49 @@ TEST(BlockScanner, AgreesWithWordReaderAtEverySplit) {
       }
       EXPECT_EQ(scanner.hasG90(), block.find("G90") != std::string::npos) << block;
       EXPECT_EQ(scanner.hasG91(), block.find("G91") != std::string::npos) << block;
+    }
+  }
+}
+
+// Random blocks, long enough for the look-ahead reading of numbers, fed whole, in two pieces
+// and a character at a time: the same words as readWord reads, and "G90"/"G91" wherever they
+// stand, split across pieces included.
+TEST(BlockScanner, AgreesWithWordReaderOnRandomBlocks) {
+  std::mt19937 random(11);
+  const std::string alphabet = "GGG0009911XYZIJRFO..--+  (N)M";
+  std::uniform_int_distribution<size_t> pick(0, alphabet.size() - 1);
+  std::uniform_int_distribution<int> digits(0, 18);
+  const std::string addresses[] = {"O", "G0", "X", "Y", "Z", "I", "J", "R", "F"};
+  for (int round = 0; round < 3000; ++round) {
+    std::string block;
+    while (block.size() < 40) {
+      block += alphabet[pick(random)];
+      if (random() % 3 == 0) block += std::string(static_cast<size_t>(digits(random)), static_cast<char>('0' + random() % 10));
+    }
+    // The look-ahead needs room past the block: the rest of a buffer, as the splitter gives.
+    const std::string buffer = block + "\r" + std::string(32, 'M');
+    const auto* p = reinterpret_cast<const unsigned char*>(buffer.data());
+    const size_t split = random() % (block.size() + 1);
+    BlockScanner whole;
+    BlockScanner halves;
+    BlockScanner single;
+    EXPECT_EQ(whole.add(p, p + buffer.size()), p + block.size());
+    halves.add(p, p + split);
+    EXPECT_EQ(halves.add(p + split, p + buffer.size()), p + block.size());
+    for (char c : block) single.add(static_cast<unsigned char>(c));
+    for (BlockScanner* scanner : {&whole, &halves, &single}) {
+      scanner->finish();
+      for (size_t w = 0; w < std::size(addresses); ++w) {
+        const auto expected = findWord(block, addresses[w]);
+        const auto actual = scanner->word(static_cast<BlockWord>(w));
+        ASSERT_EQ(actual.has_value(), expected.has_value()) << block << " / " << addresses[w];
+        if (expected) {
+          EXPECT_EQ(actual->number, expected->number) << block << " / " << addresses[w] << " split " << split;
+          EXPECT_EQ(actual->decimalPoint, expected->decimalPoint) << block << " / " << addresses[w];
+        }
+      }
+      EXPECT_EQ(scanner->hasG90(), block.find("G90") != std::string::npos) << block;
+      EXPECT_EQ(scanner->hasG91(), block.find("G91") != std::string::npos) << block;
     }
   }
 }

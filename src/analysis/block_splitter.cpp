@@ -1,0 +1,126 @@
+#include "analysis/block_splitter.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace korvane {
+
+namespace {
+
+// How many bytes the character at p takes: a UTF-8 sequence or a Shift-JIS (CP932) double-byte
+// character counts as one character, as the send engine counts them; any other byte is one.
+int characterLength(const unsigned char* p, std::ptrdiff_t available) {
+  const unsigned char b = p[0];
+  int utf8 = 0;
+  if (b >= 0xC2 && b <= 0xDF) utf8 = 2;
+  else if (b >= 0xE0 && b <= 0xEF) utf8 = 3;
+  else if (b >= 0xF0 && b <= 0xF4) utf8 = 4;
+  if (utf8 > 0 && utf8 <= available) {
+    int i = 1;
+    while (i < utf8 && (p[i] & 0xC0) == 0x80) ++i;
+    if (i == utf8) return utf8;
+  }
+  const bool cp932Lead = (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+  if (cp932Lead && available >= 2 && p[1] >= 0x40 && p[1] <= 0xFC && p[1] != 0x7F) return 2;
+  return 1;
+}
+
+}  // namespace
+
+BlockSplitter::BlockSplitter(qsizetype bufferSize)
+    : buffer_(static_cast<size_t>(std::max(bufferSize, kMinimumBufferSize))) {}
+
+void BlockSplitter::start(BlockConsumer& consumer) {
+  consumer_ = &consumer;
+  block_.reset();
+  recordOpen_ = false;
+  afterCr_ = false;
+  remainder_ = Remainder::None;
+}
+
+const unsigned char* BlockSplitter::process(const unsigned char* p, const unsigned char* end, bool atEnd) {
+  while (p < end) {
+    if (afterCr_) {
+      afterCr_ = false;
+      if (*p == '\n') {  // the LF of CR LF
+        ++p;
+        continue;
+      }
+    }
+    if (remainder_ == Remainder::None) {
+      // The bulk of a file: runs of ASCII characters within a block.
+      const unsigned char* stopped = block_.add(p, end);
+      if (stopped != p) recordOpen_ = true;
+      p = stopped;
+      if (p == end) break;
+    }
+    const unsigned char b = *p;
+    if (b >= 0x80) {
+      if (!atEnd && end - p < 4) break;  // its trailing bytes may still be unread
+      p += characterLength(p, end - p);
+      character(kOtherCharacter);
+      continue;
+    }
+    ++p;
+    if (b == '\r') {
+      endRecord();
+      afterCr_ = true;
+      continue;
+    }
+    character(b);
+  }
+  return p;
+}
+
+void BlockSplitter::character(unsigned char c) {
+  recordOpen_ = true;
+  if (remainder_ == Remainder::None) [[likely]] {
+    if (c == '\n') {
+      endBlock();
+      remainder_ = Remainder::Empty;
+    } else {
+      block_.add(c);
+    }
+    return;
+  }
+  if (remainder_ == Remainder::Empty) {
+    heldCharacter_ = c;
+    remainder_ = Remainder::OneCharacter;
+    return;
+  }
+  // A second character: the rest of the record is read, the held character first.
+  remainder_ = Remainder::None;
+  character(heldCharacter_);
+  character(c);
+}
+
+void BlockSplitter::endRecord() {
+  // A rest of at most one character after the record's last LF is not read (a lone "%").
+  if (remainder_ == Remainder::None) endBlock();
+  remainder_ = Remainder::None;
+  recordOpen_ = false;
+}
+
+void BlockSplitter::endBlock() {
+  block_.finish();
+  consumer_->take(block_.words());
+  block_.reset();
+}
+
+qint64 BlockSplitter::stream(const std::function<qint64(unsigned char*, qint64)>& read) {
+  size_t kept = 0;
+  for (;;) {
+    const qint64 count = read(buffer_.data() + kept, static_cast<qint64>(buffer_.size() - kept));
+    if (count < 0) return count;
+    const bool atEnd = count == 0;
+    const unsigned char* end = buffer_.data() + kept + count;
+    const unsigned char* stopped = process(buffer_.data(), end, atEnd);
+    kept = static_cast<size_t>(end - stopped);
+    std::memmove(buffer_.data(), stopped, kept);
+    if (atEnd) break;
+  }
+  if (recordOpen_) endRecord();
+  return 0;
+}
+
+}  // namespace korvane

@@ -1,0 +1,56 @@
+#pragma once
+// Splits the bytes of an NC file into blocks and reads the words of each while they stream
+// past a fixed buffer, so memory stays the same whatever the file's size. Records end at CR LF
+// or a lone CR; an LF inside a record ends a block.
+
+#include <QtGlobal>
+#include <functional>
+#include <vector>
+
+#include "analysis/block_scanner.h"
+
+namespace korvane {
+
+// Takes each finished block in file order.
+class BlockConsumer {
+ public:
+  virtual ~BlockConsumer() = default;
+  virtual void take(const BlockWords& words) = 0;
+};
+
+class BlockSplitter {
+ public:
+  static constexpr qsizetype kMinimumBufferSize = 8;  // room for a whole multi-byte character
+
+  explicit BlockSplitter(qsizetype bufferSize);
+
+  // Starts a file whose blocks go to `consumer`.
+  void start(BlockConsumer& consumer);
+
+  // Reads through `read` (bytes read, 0 at the end, negative on an error) to the end; the
+  // negative status of a failed read, else 0. Blocks that ended before a failed read have been
+  // handed on; the unfinished one is dropped.
+  qint64 stream(const std::function<qint64(unsigned char*, qint64)>& read);
+
+ private:
+  // Handles the bytes in [p, end); returns where it stopped: before an incomplete multi-byte
+  // character at the end of the buffer, unless `atEnd`.
+  const unsigned char* process(const unsigned char* p, const unsigned char* end, bool atEnd);
+  void character(unsigned char c);
+  void endRecord();
+  void endBlock();
+
+  BlockConsumer* consumer_ = nullptr;
+  BlockScanner block_;
+  std::vector<unsigned char> buffer_;
+
+  // After an LF inside a record the rest of the record is only read when it holds more than
+  // one character.
+  enum class Remainder : unsigned char { None, Empty, OneCharacter };
+  bool recordOpen_ = false;
+  bool afterCr_ = false;
+  Remainder remainder_ = Remainder::None;
+  unsigned char heldCharacter_ = 0;
+};
+
+}  // namespace korvane
