@@ -47,7 +47,7 @@ import json, sys
 text = open(sys.argv[1]).read()
 summary = json.loads(text[text.index('{'):])
 keys = ["line_rate_cps", "take_rate_cps", "program_characters", "executing_chars_per_second", "throughput_ratio",
-        "overruns", "lost", "parity_errors", "starvations", "dc3_sent", "max_bytes_after_dc3",
+        "overruns", "lost", "parity_errors", "starvations", "starvation_ms", "dc3_sent", "max_bytes_after_dc3",
         "bytes_after_dc3_late", "max_resume_latency_ms", "resume_samples"]
 for k in keys:
     if k in summary:

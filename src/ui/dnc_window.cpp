@@ -4,12 +4,13 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QListWidget>
-#include <QProcess>
 #include <QPushButton>
 #include <QVariant>
 
 #include "analysis/dnc_converter.h"
+#include "platform/process_launcher.h"
 #include "ui/file_list_logic.h"
+#include "ui/list_interactions.h"
 #include "ui/main_window.h"
 
 namespace korvane {
@@ -64,10 +65,6 @@ Form6::Form6(MainWindow& main) : QWidget(&main, Qt::Window), main_(main) {
   connect(Command1, &QPushButton::clicked, this, &QWidget::close);
   connect(Command2, &QPushButton::clicked, this, &Form6::onEdit);
   connect(Command3, &QPushButton::clicked, this, &Form6::onMachiningTime);
-
-  launch_ = [](const QString& program, const QStringList& arguments) {
-    return QProcess::startDetached(program, arguments);
-  };
 }
 
 void Form6::startConversion() {
@@ -83,21 +80,28 @@ void Form6::addUnconverted(const QString& callLine) { addAndSelect(List2, callLi
 
 void Form6::onEdit() {
   const QString editor = main_.store().app().editorPath;
-  if (editor.trimmed().isEmpty()) {
-    main_.showMessage(QStringLiteral("エディタが設定されていません"), MessageIcon::Warning);
+  if (editor.isEmpty()) {
+    main_.showMessage(kEditorNotSetMessage, MessageIcon::Critical);
     return;
   }
   if (destination_.isEmpty()) return;
   // The path goes as one argument, never through a shell, so blanks and quotes in it are safe.
-  if (!launch_(editor, {destination_})) {
-    main_.showMessage(QStringLiteral("エディタを起動できません: %1").arg(QDir::toNativeSeparators(editor)),
-                      MessageIcon::Critical);
+  if (auto error = startStoredCommand(processLauncher(), editor, {destination_})) {
+    main_.showMessage(*error, MessageIcon::Critical);
   }
 }
 
+// Measured as a row of the main list: the operator's selection there is given up for it, and
+// the row goes again afterwards.
 void Form6::onMachiningTime() {
   if (destination_.isEmpty()) return;
-  main_.kakou_time(QStringList{destination_});
+  QListWidget* list = main_.List1;
+  list->clearSelection();
+  list->addItem(destination_);
+  QListWidgetItem* row = list->item(list->count() - 1);
+  row->setSelected(true);
+  main_.kakou_time();
+  delete list->takeItem(list->row(row));
 }
 
 }  // namespace korvane

@@ -44,16 +44,12 @@ class Form6 : public QWidget {
   Q_OBJECT
 
  public:
-  // Starts a program with arguments without waiting for it; false when it could not start.
-  using Launcher = std::function<bool(const QString& program, const QStringList& arguments)>;
-
   explicit Form6(MainWindow& main);
 
   // The output of the latest run, used by the edit and machining-time buttons; empty while a
   // run has not chosen one.
   void setDestination(const QString& path) { destination_ = path; }
   const QString& destination() const { return destination_; }
-  void setLauncher(Launcher launcher) { launch_ = std::move(launcher); }
 
   // A conversion is about to expand calls: the lists are emptied and the window shown.
   void startConversion();
@@ -74,7 +70,6 @@ class Form6 : public QWidget {
  private:
   MainWindow& main_;
   QString destination_;
-  Launcher launch_;
 };
 
 }  // namespace korvane

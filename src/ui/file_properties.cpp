@@ -23,10 +23,11 @@ bool showFileProperties(const QStringList& paths, QWidget* owner, PropertiesShee
       if (missing) missing(kNoFileMessage);
       return false;
     }
-    if (service.showItemProperties(path)) continue;
-    auto* dialog = new FilePropertiesDialog(path, owner);
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    dialog->show();
+    service.showItemProperties(path, owner, [path, owner] {
+      auto* dialog = new FilePropertiesDialog(path, owner);
+      dialog->setAttribute(Qt::WA_DeleteOnClose);
+      dialog->show();
+    });
   }
   return true;
 }

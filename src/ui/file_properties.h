@@ -10,12 +10,14 @@ class QLabel;
 
 namespace korvane {
 
-// Asks the desktop to show a file's properties without waiting for the sheet to close.
+// Asks the desktop to show a file's properties; neither the request nor the sheet holds the
+// window.
 class PropertiesSheetService {
  public:
   virtual ~PropertiesSheetService() = default;
-  // True when a file manager took the request; false when none answered.
-  virtual bool showItemProperties(const QString& path) = 0;
+  // Hands the request on and returns at once. When no file manager takes it, `noAnswer` runs
+  // later from the event loop, unless `context` is gone by then.
+  virtual void showItemProperties(const QString& path, QObject* context, std::function<void()> noAnswer) = 0;
 };
 
 // The process-wide service used by the main window; the freedesktop file manager over the session

@@ -1,6 +1,9 @@
 // The freedesktop file manager's properties sheet, asked for over the session bus.
 #include <QDBusConnection>
 #include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+#include <QTimer>
 #include <QUrl>
 
 #include "ui/file_properties.h"
@@ -10,20 +13,27 @@ namespace korvane {
 namespace {
 
 // A file manager that has to be started first answers within this time; when none is installed
-// the bus answers at once, so the wait only lasts as long as a stuck one would hold the window.
-constexpr int kCallTimeoutMs = 3000;
+// the bus answers at once. The window goes on meanwhile.
+constexpr int kCallTimeoutMs = 10000;
 
 class DBusFileManager final : public PropertiesSheetService {
  public:
-  bool showItemProperties(const QString& path) override {
+  void showItemProperties(const QString& path, QObject* context, std::function<void()> noAnswer) override {
     QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected()) return false;
+    if (!bus.isConnected()) {
+      QTimer::singleShot(0, context, std::move(noAnswer));
+      return;
+    }
     QDBusMessage call = QDBusMessage::createMethodCall(
         QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("/org/freedesktop/FileManager1"),
         QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("ShowItemProperties"));
     call << QStringList{QUrl::fromLocalFile(path).toString()} << QString();
-    const QDBusMessage reply = bus.call(call, QDBus::Block, kCallTimeoutMs);
-    return reply.type() == QDBusMessage::ReplyMessage;
+    auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, kCallTimeoutMs), context);
+    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, context,
+                     [noAnswer = std::move(noAnswer)](QDBusPendingCallWatcher* finished) {
+                       if (finished->isError()) noAnswer();
+                       finished->deleteLater();
+                     });
   }
 };
 

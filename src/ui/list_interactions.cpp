@@ -18,7 +18,6 @@ namespace korvane {
 
 namespace {
 
-const QString kEditorNotSet = QStringLiteral("エディターが設定されていません");
 const QString kViewerNotSet = QStringLiteral("ビューワが設定されていません");
 
 QStringList selectedRows(const QListWidget& list) {
@@ -44,7 +43,7 @@ QStringList droppedPaths(const QMimeData* data) {
 void openInEditor(MainWindow& window) {
   const QString editor = window.store().app().editorPath;
   if (editor.isEmpty()) {
-    window.showMessage(kEditorNotSet, MessageIcon::Critical);
+    window.showMessage(kEditorNotSetMessage, MessageIcon::Critical);
     return;
   }
   for (const QString& row : selectedRows(*window.List1)) {
@@ -144,21 +143,23 @@ void ListInteractions::onMove(QEvent* event) {
   list->setToolTip(outside ? QString() : list->item(row)->text());
 }
 
-// The view has already toggled the row on the first press of the two (it ignores the second),
-// which is the one toggle a double-click leaves behind; no further toggle here.
+// A double-click leaves the row under it toggled once, and only when an editor is set. The view
+// has toggled a row that was hit on the first press of the two (it ignores the second); off the
+// rows it toggled nothing, and the nearest row is meant.
 void ListInteractions::onDoubleClick(QEvent* event) {
-  // The press before it has set the row already; taking it again from the double-click itself
-  // keeps the two in step should the press have gone elsewhere (a menu closing, say).
+  QListWidget* list = window_.List1;
   bool outside = true;
   const int row = rowAt(static_cast<QMouseEvent*>(event)->position().toPoint(), &outside);
   if (row >= 0) clickedRow_ = row;
   const QString editor = window_.store().app().editorPath;
+  const auto toggle = [list](int r) { list->item(r)->setSelected(!list->item(r)->isSelected()); };
   if (editor.isEmpty()) {
-    window_.showMessage(kEditorNotSet, MessageIcon::Critical);
+    if (row >= 0 && !outside) toggle(row);  // undo the view's toggle
+    window_.showMessage(kEditorNotSetMessage, MessageIcon::Critical);
     return;
   }
-  QListWidget* list = window_.List1;
-  if (list->count() == 0 || clickedRow_ >= list->count()) return;
+  if (row < 0) return;
+  if (outside) toggle(row);
   const QString text = list->item(clickedRow_)->text();
   const auto error = QFileInfo(text).isDir() ? processLauncher().openPath(text)
                                              : startStoredCommand(processLauncher(), editor, {text});
@@ -167,7 +168,7 @@ void ListInteractions::onDoubleClick(QEvent* event) {
 
 bool ListInteractions::onDrag(QEvent* event) {
   auto* drag = static_cast<QDragMoveEvent*>(event);
-  if (!window_.transferRunning() && !droppedPaths(drag->mimeData()).isEmpty()) {
+  if (!window_.sendRunning() && !droppedPaths(drag->mimeData()).isEmpty()) {
     drag->acceptProposedAction();
   } else {
     drag->ignore();
@@ -178,8 +179,9 @@ bool ListInteractions::onDrag(QEvent* event) {
 bool ListInteractions::onDrop(QEvent* event) {
   auto* drop = static_cast<QDropEvent*>(event);
   const QStringList paths = droppedPaths(drop->mimeData());
-  // The send engine reads the list row by row; rows must not appear under it.
-  if (window_.transferRunning() || paths.isEmpty()) {
+  // The send engine reads the list row by row; rows must not appear under it. A reception
+  // only appends rows, so drops go on then.
+  if (window_.sendRunning() || paths.isEmpty()) {
     drop->ignore();
     return true;
   }

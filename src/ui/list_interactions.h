@@ -3,11 +3,14 @@
 // the external editor, viewer and file manager.
 
 #include <QObject>
+#include <QString>
 
 namespace korvane {
 
 class MainWindow;
 class ProcessLauncher;
+
+inline const QString kEditorNotSetMessage = QStringLiteral("エディターが設定されていません");
 
 // Replaces the launcher the main window uses for the editor, viewer and file manager; null puts
 // the real one back. Not owned.

@@ -91,6 +91,7 @@ class MainWindow : public QMainWindow, public TransferView {
 
   // While true, commands that would start a second transfer or change the list are refused.
   bool transferRunning() const { return runningTransfer_.has_value(); }
+  bool sendRunning() const { return runningTransfer_ == TransferKind::Send; }
 
   // TransferView
   void enterTransfer(TransferKind kind) override;

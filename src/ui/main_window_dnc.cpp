@@ -36,7 +36,7 @@ void MainWindow::onDnc() {
   // Every row takes part, selected or not: subprograms may lie in any listed file.
   const DncResult result = DncConverter(std::move(hooks)).run(rows(), *destination);
   switch (result.outcome) {
-    case DncOutcome::Converted: showMessage(kDncDoneMessage, MessageIcon::Information); break;
+    case DncOutcome::Converted: showMessage(kDncDoneMessage, MessageIcon::None); break;
     case DncOutcome::Stopped: break;
     case DncOutcome::Cancelled:
     case DncOutcome::Busy: showMessage(result.message, MessageIcon::Warning); break;

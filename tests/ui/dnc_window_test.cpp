@@ -18,6 +18,8 @@
 #include "transfer/receive_engine.h"
 #include "ui/dnc_window.h"
 #include "ui/main_window.h"
+#include "ui/result_window.h"
+#include "recording_launcher.h"
 
 using namespace korvane;
 using namespace korvane::test;
@@ -138,6 +140,7 @@ TEST_F(DncWindowTest, ConvertsEveryRowAndShowsTheListsAndTheDoneMessage) {
   EXPECT_EQ(output(), "%\r\nO0001\r\nG90\r\nG01 X10.\r\nG01 X10.\r\nM98P3000\r\nM30\r\n%\r\n");
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_EQ(messages[0].text, "変換終了しました");
+  EXPECT_EQ(messages[0].icon, MessageIcon::None) << "an end message has no icon";
   EXPECT_FALSE(messages[0].yesNo);
 
   Form6* f = form();
@@ -232,35 +235,49 @@ TEST_F(DncWindowTest, SecondConversionAndSendAreRefusedWhileAConversionRuns) {
   EXPECT_EQ(texts(), QStringList{"変換終了しました"});
 }
 
-TEST_F(DncWindowTest, EditButtonStartsTheEditorWithThePathAsOneArgument) {
+TEST_F(DncWindowTest, EditButtonStartsTheStoredEditorCommandWithThePathAsOneArgument) {
   window->onDnc();
   Form6* f = form();
   ASSERT_NE(f, nullptr);
   messages.clear();
-  QString program;
-  QStringList arguments;
-  bool starts = true;
-  f->setLauncher([&](const QString& p, const QStringList& a) {
-    program = p;
-    arguments = a;
-    return starts;
-  });
+  RecordingLauncher launcher;
 
-  store->app().editorPath = QStringLiteral("/usr/bin/my editor");
+  // A stored command with an option, as the list's editor takes it.
+  store->app().editorPath = QStringLiteral("gvim -p");
   f->Command2->click();
-  EXPECT_EQ(program, "/usr/bin/my editor");
-  EXPECT_EQ(arguments, QStringList{destination});
+  ASSERT_EQ(launcher.launches.size(), 1);
+  EXPECT_EQ(launcher.launches[0].program, "gvim");
+  EXPECT_EQ(launcher.launches[0].args, (QStringList{"-p", destination}));
   EXPECT_TRUE(messages.empty());
 
-  starts = false;
+  launcher.failWith = QStringLiteral("gvim を起動できません");
   f->Command2->click();
   ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].text, launcher.failWith);
   EXPECT_EQ(messages[0].icon, MessageIcon::Critical);
 
   messages.clear();
-  program.clear();
   store->app().editorPath.clear();
   f->Command2->click();
-  EXPECT_TRUE(program.isEmpty()) << "nothing is started without an editor";
-  EXPECT_EQ(messages.size(), 1u);
+  EXPECT_EQ(launcher.launches.size(), 2) << "nothing is started without an editor";
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].text, "エディターが設定されていません");
+  EXPECT_EQ(messages[0].icon, MessageIcon::Critical);
+}
+
+// The result is measured as a row of the main list: the operator's selection there is given up,
+// and the list is as before otherwise.
+TEST_F(DncWindowTest, MeasureButtonMeasuresTheResultAsAListRowAndClearsTheSelection) {
+  window->onDnc();
+  Form6* f = form();
+  ASSERT_NE(f, nullptr);
+  window->List1->item(1)->setSelected(true);
+  f->Command3->click();
+  EXPECT_EQ(window->rows(), (QStringList{mainFile, subFile}));
+  EXPECT_TRUE(window->List1->selectedItems().isEmpty());
+  auto* results = window->findChild<Form5*>();
+  ASSERT_NE(results, nullptr);
+  ASSERT_EQ(results->rowCount(), 1);
+  // The figures belong to the analysis tests; here the row's name and program number.
+  EXPECT_EQ(results->rowTexts(0).mid(0, 2), (QStringList{"out.dnc", "1"}));
 }

@@ -132,12 +132,27 @@ TEST_F(ListInteractionsTest, DoubleClickOpensAFileInTheEditorAndAFolderInTheFile
   EXPECT_EQ(interactions->clickedRow(), 1);
 }
 
-TEST_F(ListInteractionsTest, DoubleClickWithoutEditorOnlySaysSo) {
+TEST_F(ListInteractionsTest, DoubleClickWithoutEditorOnlySaysSoAndLeavesTheSelection) {
   startWith({dir.path()});
+  // The view toggles the row on the first press of the two; the double-click undoes that.
+  QTest::mouseClick(window->List1->viewport(), Qt::LeftButton, Qt::NoModifier, rowCenter(0));
+  ASSERT_TRUE(window->List1->item(0)->isSelected());
   QTest::mouseDClick(window->List1->viewport(), Qt::LeftButton, Qt::NoModifier, rowCenter(0));
   ASSERT_EQ(messages.size(), 1);
   EXPECT_EQ(messages[0].text, QStringLiteral("エディターが設定されていません"));
+  EXPECT_EQ(messages[0].icon, MessageIcon::Critical);
+  EXPECT_FALSE(window->List1->item(0)->isSelected());
   EXPECT_TRUE(launcher.launches.isEmpty());
+}
+
+TEST_F(ListInteractionsTest, DoubleClickBelowTheRowsOpensAndTogglesTheLastRow) {
+  startWith({QStringLiteral("/tmp/1.nc"), QStringLiteral("/tmp/2.nc")});
+  settings->app().editorPath = QStringLiteral("mousepad");
+  QTest::mouseDClick(window->List1->viewport(), Qt::LeftButton, Qt::NoModifier, belowLastRow());
+  ASSERT_EQ(launcher.launches.size(), 1);
+  EXPECT_EQ(launcher.launches[0].args, QStringList{QStringLiteral("/tmp/2.nc")});
+  EXPECT_TRUE(window->List1->item(1)->isSelected());
+  EXPECT_FALSE(window->List1->item(0)->isSelected());
 }
 
 TEST_F(ListInteractionsTest, RightPressShowsTheRowMenuOrTheAddMenuAndKeepsTheSelection) {
@@ -181,6 +196,29 @@ TEST_F(ListInteractionsTest, DroppedFilesAndFoldersAreAppendedInDropOrder) {
                                          QStringLiteral("/tmp/a;\"x\".nc")}));
   EXPECT_TRUE(window->List1->item(0)->isSelected());
   EXPECT_FALSE(window->List1->item(1)->isSelected());
+}
+
+// A send reads the list row by row: no rows may appear under it. A reception only appends rows
+// of its own, so drops go on.
+TEST_F(ListInteractionsTest, DropsAreRefusedDuringASendOnly) {
+  startWith({QStringLiteral("/tmp/0.nc")});
+  QMimeData data;
+  data.setUrls({QUrl::fromLocalFile(QStringLiteral("/tmp/new.nc"))});
+  const auto drop = [&] {
+    QDragEnterEvent enter(rowCenter(0), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window->List1->viewport(), &enter);
+    QDropEvent dropped(QPointF(rowCenter(0)), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window->List1->viewport(), &dropped);
+    return enter.isAccepted();
+  };
+  window->enterTransfer(TransferKind::Send);
+  EXPECT_FALSE(drop());
+  window->leaveTransfer(TransferKind::Send);
+  EXPECT_EQ(window->rows(), QStringList{QStringLiteral("/tmp/0.nc")});
+  window->enterTransfer(TransferKind::Receive);
+  EXPECT_TRUE(drop());
+  window->leaveTransfer(TransferKind::Receive);
+  EXPECT_EQ(window->rows(), (QStringList{QStringLiteral("/tmp/0.nc"), QStringLiteral("/tmp/new.nc")}));
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QListWidget>
 #include <QPushButton>
+#include <QTimer>
 
 #include "main_window_fixture.h"
 #include "ui/file_properties.h"
@@ -17,9 +18,9 @@ const QStringList kSixBlocksRow = {"SIX.NC", "1000", "0.50", "100.00", "0.10"};
 
 class RecordingSheets final : public PropertiesSheetService {
  public:
-  bool showItemProperties(const QString& path) override {
+  void showItemProperties(const QString& path, QObject* context, std::function<void()> noAnswer) override {
     asked << path;
-    return answers;
+    if (!answers) QTimer::singleShot(0, context, std::move(noAnswer));
   }
   QStringList asked;
   bool answers = true;
@@ -146,6 +147,7 @@ TEST_F(AnalysisCommands, FileInfoWithoutFileManagerOpensOurDialogOnTheWindow) {
   MainWindow& w = start({a});
   select(w, {0});
   w.flist_fname->trigger();
+  QApplication::processEvents();
   const auto dialogs = w.findChildren<FilePropertiesDialog*>();
   ASSERT_EQ(dialogs.size(), 1);
   EXPECT_EQ(dialogs[0]->fieldText("path"), QFileInfo(a).absoluteFilePath());
