@@ -18,6 +18,7 @@
 #include "transfer/receive_engine.h"
 #include "ui/dnc_window.h"
 #include "ui/main_window.h"
+#include "test_doubles.h"
 #include "ui/result_window.h"
 #include "recording_launcher.h"
 
@@ -102,18 +103,6 @@ class DncWindowTest : public ::testing::Test {
   }
 
   Form6* form() const { return window->findChild<Form6*>(); }
-
-  class NoReception final : public ReceiveUi {
-   public:
-    std::optional<ReceiveMethod> chooseMethod() override { return std::nullopt; }
-    QString chooseFolder() override { return {}; }
-    void clearFileList() override {}
-    void addFiles() override {}
-    QStringList fileListRows() const override { return {}; }
-    void appendFileListRow(const QString&) override {}
-    void setListTextBlue(bool) override {}
-    void openFolder(const QString&) override {}
-  };
 
   QTemporaryDir dir;
   FakeClock clock;

@@ -9,19 +9,11 @@
 #include <gtest/gtest.h>
 
 #include "ui/file_properties.h"
+#include "test_doubles.h"
 
 namespace korvane::test {
 namespace {
 
-class FakeSheets final : public PropertiesSheetService {
- public:
-  void showItemProperties(const QString& path, QObject* context, std::function<void()> noAnswer) override {
-    asked << path;
-    if (!answers) QTimer::singleShot(0, context, std::move(noAnswer));
-  }
-  QStringList asked;
-  bool answers = true;
-};
 
 class FileProperties : public ::testing::Test {
  protected:
@@ -39,7 +31,7 @@ class FileProperties : public ::testing::Test {
 
   QTemporaryDir dir;
   QWidget owner;
-  FakeSheets sheets;
+  RecordingSheets sheets;
   QStringList missing;
 };
 

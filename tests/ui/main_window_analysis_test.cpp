@@ -7,6 +7,7 @@
 
 #include "main_window_fixture.h"
 #include "ui/file_properties.h"
+#include "test_doubles.h"
 #include "ui/result_window.h"
 
 namespace korvane::test {
@@ -16,15 +17,6 @@ namespace {
 const QByteArray kSixBlocks = "%\r\nO1000\r\nG90 G00 X0 Y0\r\nG01 X100. F200\r\nM30\r\n%\r\n";
 const QStringList kSixBlocksRow = {"SIX.NC", "1000", "0.50", "100.00", "0.10"};
 
-class RecordingSheets final : public PropertiesSheetService {
- public:
-  void showItemProperties(const QString& path, QObject* context, std::function<void()> noAnswer) override {
-    asked << path;
-    if (!answers) QTimer::singleShot(0, context, std::move(noAnswer));
-  }
-  QStringList asked;
-  bool answers = true;
-};
 
 class AnalysisCommands : public MainWindowTest {
  protected:

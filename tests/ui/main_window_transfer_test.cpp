@@ -13,27 +13,13 @@
 #include "support/fake_serial_port.h"
 #include "transfer/receive_engine.h"
 #include "ui/main_window.h"
+#include "test_doubles.h"
 
 using namespace korvane;
 using namespace korvane::test;
 
 namespace {
 
-class NoReception final : public ReceiveUi {
- public:
-  int asked = 0;
-  std::optional<ReceiveMethod> chooseMethod() override {
-    ++asked;
-    return std::nullopt;
-  }
-  QString chooseFolder() override { return {}; }
-  void clearFileList() override {}
-  void addFiles() override {}
-  QStringList fileListRows() const override { return {}; }
-  void appendFileListRow(const QString&) override {}
-  void setListTextBlue(bool) override {}
-  void openFolder(const QString&) override {}
-};
 
 class WindowTransferTest : public ::testing::Test {
  protected:

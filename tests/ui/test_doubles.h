@@ -1,0 +1,44 @@
+#pragma once
+// Stand-ins for the window's dialogs and desktop services that several window tests share.
+
+#include <QObject>
+#include <QStringList>
+#include <QTimer>
+#include <functional>
+#include <optional>
+
+#include "transfer/receive_engine.h"
+#include "ui/file_properties.h"
+
+namespace korvane::test {
+
+// A reception whose method question is always cancelled; counts how often it was asked.
+class NoReception final : public ReceiveUi {
+ public:
+  int asked = 0;
+  std::optional<ReceiveMethod> chooseMethod() override {
+    ++asked;
+    return std::nullopt;
+  }
+  QString chooseFolder() override { return {}; }
+  void clearFileList() override {}
+  void addFiles() override {}
+  QStringList fileListRows() const override { return {}; }
+  void appendFileListRow(const QString&) override {}
+  void setListTextBlue(bool) override {}
+  void openFolder(const QString&) override {}
+};
+
+// Records the paths asked for; without a file manager (answers false) the "no answer" comes
+// later from the event loop, as it does over the bus.
+class RecordingSheets final : public PropertiesSheetService {
+ public:
+  void showItemProperties(const QString& path, QObject* context, std::function<void()> noAnswer) override {
+    asked << path;
+    if (!answers) QTimer::singleShot(0, context, std::move(noAnswer));
+  }
+  QStringList asked;
+  bool answers = true;
+};
+
+}  // namespace korvane::test
