@@ -73,7 +73,8 @@ ListInteractions::ListInteractions(MainWindow& window) : QObject(&window), windo
   list->setMouseTracking(true);
   list->setAcceptDrops(true);
   list->viewport()->setAcceptDrops(true);
-  list->viewport()->installEventFilter(this);
+  viewport_ = list->viewport();
+  viewport_->installEventFilter(this);
 }
 
 int ListInteractions::rowAt(const QPoint& pos, bool* outside) const {
@@ -90,7 +91,7 @@ int ListInteractions::rowAt(const QPoint& pos, bool* outside) const {
 }
 
 bool ListInteractions::eventFilter(QObject* watched, QEvent* event) {
-  if (watched != window_.List1->viewport()) return false;
+  if (watched != viewport_) return false;
   switch (event->type()) {
     case QEvent::MouseButtonPress:
       return onPress(event);

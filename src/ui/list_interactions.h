@@ -47,6 +47,7 @@ class ListInteractions final : public QObject {
   bool onDrop(QEvent* event);
 
   MainWindow& window_;
+  QObject* viewport_ = nullptr;
   int clickedRow_ = 0;
 };
 

@@ -4,12 +4,15 @@
 #include <QApplication>
 
 #include "analysis/dnc_converter.h"
+#include "ui/list_interactions.h"
 #include "ui/main_window.h"
 #include "ui/window_transfers.h"
 
 namespace korvane {
 
-MainWindow::~MainWindow() = default;
+// The list's event filter goes first: the widgets' own teardown still sends the viewport
+// events, and the filter must not see a window that is half gone.
+MainWindow::~MainWindow() { delete findChild<ListInteractions*>(QString(), Qt::FindDirectChildrenOnly); }
 
 WindowTransfers& MainWindow::transfers() {
   if (!transfers_) transfers_ = std::make_unique<WindowTransfers>();
