@@ -2,6 +2,7 @@
 // The program's one top-level window: the machine box, the file list, the command buttons and
 // menus, the status and progress display the engines write to, start-up and the two ways out.
 
+#include <QPointer>
 #include <QMainWindow>
 #include <QStringList>
 #include <atomic>
@@ -219,7 +220,7 @@ class MainWindow : public QMainWindow, public TransferView {
   Form3* settingsDialog_ = nullptr;
   Form5* resultWindow_ = nullptr;
   Form6* dncWindow_ = nullptr;
-  frmAbout* aboutBox_ = nullptr;
+  QPointer<frmAbout> aboutBox_;  // "OK" deletes the box; the pointer then reads null
 };
 
 }  // namespace korvane

@@ -22,7 +22,6 @@ void MainWindow::onAbout() {
                              this);
     // "OK" unloads the box; the next call builds a fresh one.
     aboutBox_->setAttribute(Qt::WA_DeleteOnClose);
-    connect(aboutBox_, &QObject::destroyed, this, [this] { aboutBox_ = nullptr; });
   }
   aboutBox_->show();
   aboutBox_->raise();
