@@ -35,6 +35,9 @@ class LineWriter {
 
   // Set when the port failed under a write (adapter pulled); nothing more is written then.
   bool portLost() const { return lost_; }
+  // Waits until everything written has left, as sendDataByte waits before each byte (an abort
+  // gives up once the output stays held); false when it did not.
+  bool waitUntilSent() { return !lost_ && waitForEmptyOutput(); }
 
  private:
   bool waitForModemLines();

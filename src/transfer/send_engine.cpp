@@ -212,6 +212,10 @@ void SendEngine::closingSequence(LineWriter& writer) {
   if (asInt(profile().ignorePercent) == 1) writeConverted(writer, QLatin1Char('%'));
   for (int i = 0; i < trailingFeedCount_; ++i) writer.sendControlByte(kNul);
   if (asInt(profile().useDc2Dc4) >= 1) writer.sendDataByte(kDc4);
+  // The last bytes may still be queued (held by the machine, or waiting for the line): nothing
+  // moves them during the pause, and a machine that has not seen the closing "%" counts the
+  // pause as a stall of its running program.
+  writer.waitUntilSent();
   pauseMs(c_.pump, c_.clock, 2000);
 }
 

@@ -22,8 +22,14 @@ void FakeSerialPort::close() {
   queue_.clear();
 }
 
+bool FakeSerialPort::heldForAWhile() {
+  if (holdAfter < 0 || wire.size() < holdAfter) return false;
+  if (holdStartMs_ < 0) holdStartMs_ = clock_.nowMs();
+  return clock_.nowMs() < holdStartMs_ + holdForMs;
+}
+
 void FakeSerialPort::drain() {
-  while (!queue_.isEmpty() && !held && !failure_) {
+  while (!queue_.isEmpty() && !held && !failure_ && !heldForAWhile()) {
     if (loseDeviceAfter >= 0 && wire.size() >= loseDeviceAfter) {
       failure_ = PortError{kErrDeviceLost, QStringLiteral("デバイスが切断されました")};
       return;

@@ -30,6 +30,10 @@ class FakeSerialPort final : public SerialPort {
   int handshaking = 0;
   // Pulls the plug once this many bytes have left.
   qsizetype loseDeviceAfter = -1;
+  // Once this many bytes have left, the far end holds the output for holdForMs of virtual time,
+  // as a machine does between its DC3 and DC1.
+  qsizetype holdAfter = -1;
+  qint64 holdForMs = 0;
   void feed(const QByteArray& bytes) { input_ += bytes; }
   void pullPlug() { failure_ = PortError{kErrDeviceLost, QStringLiteral("デバイスが切断されました")}; }
 
@@ -64,7 +68,10 @@ class FakeSerialPort final : public SerialPort {
   QString settings_;
   bool nullDiscard_ = false;
   bool open_ = false;
+  bool heldForAWhile();
+
   QByteArray queue_;
+  qint64 holdStartMs_ = -1;
   QByteArray input_;
   std::optional<PortError> failure_;
 };

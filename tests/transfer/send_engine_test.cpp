@@ -147,6 +147,26 @@ TEST_F(SendEngineTest, UnreadableFileEndsAsFailedWithoutCompletionActions) {
   EXPECT_EQ(shutdowns, 0);
 }
 
+// The machine holds the line (DC3) just as the closing "%" is written. It must leave as soon as
+// the machine lets it, not wait out the pause before the port closes: the machine would count
+// those two seconds as a program that has not ended.
+TEST_F(SendEngineTest, ClosingPercentLeavesWhenReleasedNotAfterThePause) {
+  const QString a = program("a.nc", "G1\n");
+  EXPECT_EQ(press({a}), SendOutcome::Completed);
+  const QByteArray wire = port.wire;
+  ASSERT_TRUE(wire.endsWith(QByteArray(1, char(0xA5)))) << "the closing % is the last byte";
+
+  port.wire.clear();
+  port.wireTimes.clear();
+  port.holdAfter = wire.size() - 1;
+  port.holdForMs = 300;
+  EXPECT_EQ(press({a}), SendOutcome::Completed);
+  ASSERT_EQ(port.wire, wire);
+  const qint64 heldFrom = port.wireTimes[wire.size() - 2];
+  EXPECT_LE(port.wireTimes.last(), heldFrom + 300 + kEventSliceMs);
+  EXPECT_GE(clock.nowMs() - port.wireTimes.last(), 2000) << "the pause before closing still follows";
+}
+
 TEST_F(SendEngineTest, PortLostMidFileEndsWithItsTextAndNoCompletion) {
   store.app().mailAfterSend = 1;
   port.loseDeviceAfter = 4;
