@@ -47,7 +47,6 @@ class BlockHandoff final : public BlockConsumer {
   alignas(64) BlockWords* filling_ = nullptr;
   std::size_t fillingIndex_ = 0;
   std::size_t filled_ = 0;
-  char pad_[64 - 2 * sizeof(std::size_t) - sizeof(BlockWords*)] = {};
 };
 
 }  // namespace korvane

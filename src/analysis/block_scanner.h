@@ -82,12 +82,6 @@ class BlockScanner {
   }
 
   const BlockWords& words() const { return words_; }
-  std::int64_t length() const { return words_.length; }
-  bool is(std::string_view text) const { return words_.is(text); }
-  std::optional<WordReading> word(BlockWord w) const { return words_.word(w); }
-  std::optional<double> value(BlockWord w) const { return words_.value(w); }
-  bool hasG90() const { return words_.g90; }
-  bool hasG91() const { return words_.g91; }
 
  private:
   void keepHead(const unsigned char* p, const unsigned char* end);

@@ -11,13 +11,14 @@
 namespace korvane {
 
 MachiningTimeCalculator::MachiningTimeCalculator(MachiningState::RowHandler onRow, qsizetype bufferSize)
-    : state_(std::move(onRow)), splitter_(bufferSize), bufferSize_(bufferSize) {}
+    : state_(std::move(onRow)), bufferSize_(bufferSize) {}
 
 void MachiningTimeCalculator::computeBytes(const QString& displayName, QByteArrayView program) {
   state_.startFile(displayName);
-  splitter_.start(measure_);
+  BlockSplitter splitter(bufferSize_);
+  splitter.start(measure_);
   qsizetype offset = 0;
-  splitter_.stream([&](unsigned char* to, qint64 room) {
+  splitter.stream([&](unsigned char* to, qint64 room) {
     const qint64 count = std::min(room, static_cast<qint64>(program.size() - offset));
     std::memcpy(to, program.data() + offset, static_cast<size_t>(count));
     offset += count;
@@ -35,12 +36,12 @@ bool MachiningTimeCalculator::computeFile(const QString& path, QString* error) {
   const auto read = [&file](unsigned char* to, qint64 room) { return file.read(reinterpret_cast<char*>(to), room); };
   qint64 status = 0;
   if (file.size() < kTwoThreadFileSize) {
-    splitter_.start(measure_);
-    status = splitter_.stream(read);
+    BlockSplitter splitter(bufferSize_);
+    splitter.start(measure_);
+    status = splitter.stream(read);
   } else {
     // Reading and splitting take about as long as measuring: on two threads a large file takes
     // about half the time. The rows are still made here, on the caller's thread.
-    // The reading thread has a splitter of its own, apart from the state this thread writes.
     BlockHandoff handoff;
     std::thread reader([&] {
       BlockSplitter splitter(bufferSize_);

@@ -16,7 +16,6 @@ namespace korvane {
 class MachiningTimeCalculator {
  public:
   static constexpr qsizetype kDefaultBufferSize = 256 * 1024;
-  static constexpr qsizetype kMinimumBufferSize = BlockSplitter::kMinimumBufferSize;
   // From this size on a file is read and split on a second thread while this one measures.
   static constexpr qint64 kTwoThreadFileSize = 4 * 1024 * 1024;
 
@@ -42,7 +41,6 @@ class MachiningTimeCalculator {
 
   MachiningState state_;
   Measure measure_{state_};
-  BlockSplitter splitter_;
   qsizetype bufferSize_;
 };
 

@@ -114,18 +114,18 @@ TEST(BlockScanner, AgreesWithWordReaderAtEverySplit) {
       EXPECT_EQ(scanner.add(p, p + split), p + split);
       EXPECT_EQ(scanner.add(p + split, p + block.size()), p + block.size());
       scanner.finish();
-      EXPECT_EQ(scanner.length(), static_cast<std::int64_t>(block.size()));
+      EXPECT_EQ(scanner.words().length, static_cast<std::int64_t>(block.size()));
       for (const auto& [word, address] : addresses) {
         const auto expected = findWord(block, address);
-        const auto actual = scanner.word(word);
+        const auto actual = scanner.words().word(word);
         ASSERT_EQ(actual.has_value(), expected.has_value()) << block << " / " << address << " split " << split;
         if (expected) {
           EXPECT_EQ(actual->number, expected->number) << block << " / " << address << " split " << split;
           EXPECT_EQ(actual->decimalPoint, expected->decimalPoint) << block << " / " << address << " split " << split;
         }
       }
-      EXPECT_EQ(scanner.hasG90(), block.find("G90") != std::string::npos) << block;
-      EXPECT_EQ(scanner.hasG91(), block.find("G91") != std::string::npos) << block;
+      EXPECT_EQ(scanner.words().g90, block.find("G90") != std::string::npos) << block;
+      EXPECT_EQ(scanner.words().g91, block.find("G91") != std::string::npos) << block;
     }
   }
 }
@@ -160,15 +160,15 @@ TEST(BlockScanner, AgreesWithWordReaderOnRandomBlocks) {
       scanner->finish();
       for (size_t w = 0; w < std::size(addresses); ++w) {
         const auto expected = findWord(block, addresses[w]);
-        const auto actual = scanner->word(static_cast<BlockWord>(w));
+        const auto actual = scanner->words().word(static_cast<BlockWord>(w));
         ASSERT_EQ(actual.has_value(), expected.has_value()) << block << " / " << addresses[w];
         if (expected) {
           EXPECT_EQ(actual->number, expected->number) << block << " / " << addresses[w] << " split " << split;
           EXPECT_EQ(actual->decimalPoint, expected->decimalPoint) << block << " / " << addresses[w];
         }
       }
-      EXPECT_EQ(scanner->hasG90(), block.find("G90") != std::string::npos) << block;
-      EXPECT_EQ(scanner->hasG91(), block.find("G91") != std::string::npos) << block;
+      EXPECT_EQ(scanner->words().g90, block.find("G90") != std::string::npos) << block;
+      EXPECT_EQ(scanner->words().g91, block.find("G91") != std::string::npos) << block;
     }
   }
 }
@@ -182,9 +182,9 @@ TEST(BlockScanner, StopsAtLineEndsAndBytesOutsideAscii) {
   EXPECT_EQ(scanner.add(p + 6, p + text.size()), p + 8);
   scanner.add(kOtherCharacter);
   scanner.finish();
-  EXPECT_EQ(scanner.length(), 2 + 2 + 2 + 1);
-  EXPECT_EQ(scanner.value(BlockWord::X), 1);
-  EXPECT_EQ(scanner.value(BlockWord::Z), 3);
+  EXPECT_EQ(scanner.words().length, 2 + 2 + 2 + 1);
+  EXPECT_EQ(scanner.words().value(BlockWord::X), 1);
+  EXPECT_EQ(scanner.words().value(BlockWord::Z), 3);
 }
 
 TEST(BlockScanner, TellsTheWholeBlockText) {
@@ -192,12 +192,12 @@ TEST(BlockScanner, TellsTheWholeBlockText) {
   const std::string m30 = "M30";
   const auto* p = reinterpret_cast<const unsigned char*>(m30.data());
   scanner.add(p, p + 3);
-  EXPECT_TRUE(scanner.is("M30"));
-  EXPECT_FALSE(scanner.is("M3"));
+  EXPECT_TRUE(scanner.words().is("M30"));
+  EXPECT_FALSE(scanner.words().is("M3"));
   scanner.add(' ');
-  EXPECT_FALSE(scanner.is("M30"));
+  EXPECT_FALSE(scanner.words().is("M30"));
   scanner.reset();
-  EXPECT_TRUE(scanner.is(""));
+  EXPECT_TRUE(scanner.words().is(""));
   scanner.add('%');
-  EXPECT_TRUE(scanner.is("%"));
+  EXPECT_TRUE(scanner.words().is("%"));
 }

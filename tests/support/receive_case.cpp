@@ -28,10 +28,7 @@ QList<ReceiveCase> loadReceiveCases() {
     c.folder = root.filePath(name);
     const QDir dir(c.folder);
     SendCase profileFields;
-    for (const QString& line : QString::fromUtf8(readBytes(dir.filePath("case.txt"))).split('\n')) {
-      if (line.trimmed().isEmpty() || line.startsWith('#')) continue;
-      const QString key = line.section('=', 0, 0).trimmed();
-      const QString value = line.section('=', 1);
+    for (const auto& [key, value] : readCaseFields(dir.filePath("case.txt"))) {
       if (key == "method") c.method = value.toInt();
       else if (key == "filter") c.filter = value.trimmed();
       else if (key == "expect_outcome") c.expectOutcome = value.trimmed();

@@ -13,6 +13,7 @@ class RecordingView final : public TransferView {
  public:
   QStringList events;    // enter/leave and caption changes, in order
   QStringList messages;  // every message box text
+  QList<MessageIcon> icons;  // the icon of each entry of messages
   QStringList statusTexts;
   QString caption;
   QString elapsed;
@@ -47,13 +48,15 @@ class RecordingView final : public TransferView {
   }
   void clearRowSelection() override { selectedRows.clear(); }
   void setListSending(bool sending) override { listSending = sending; }
-  void showMessage(const QString& text, MessageIcon) override {
+  void showMessage(const QString& text, MessageIcon icon) override {
     messages << text;
+    icons << icon;
     if (onMessage) onMessage(text);
   }
-  bool askYesNo(const QString& text, MessageIcon) override {
+  bool askYesNo(const QString& text, MessageIcon icon) override {
     ++questions;
     messages << text;
+    icons << icon;
     return answerYes;
   }
 };

@@ -71,6 +71,15 @@ void SendCase::applyTo(PortProfile& p) const {
   }
 }
 
+QList<QPair<QString, QString>> readCaseFields(const QString& path) {
+  QList<QPair<QString, QString>> fields;
+  for (const QString& line : readText(path).split(QLatin1Char('\n'))) {
+    if (line.trimmed().isEmpty() || line.startsWith(QLatin1Char('#'))) continue;
+    fields.append({line.section(QLatin1Char('='), 0, 0).trimmed(), line.section(QLatin1Char('='), 1)});
+  }
+  return fields;
+}
+
 QList<SendCase> loadSendCases() {
   QList<SendCase> cases;
   const QDir root(QStringLiteral(KORVANE_TEST_DATA_DIR "/send"));
@@ -79,10 +88,7 @@ QList<SendCase> loadSendCases() {
     c.name = name;
     c.folder = root.filePath(name);
     const QDir dir(c.folder);
-    for (const QString& line : readText(dir.filePath(QStringLiteral("case.txt"))).split(QLatin1Char('\n'))) {
-      if (line.trimmed().isEmpty() || line.startsWith(QLatin1Char('#'))) continue;
-      const QString key = line.section(QLatin1Char('='), 0, 0).trimmed();
-      const QString value = line.section(QLatin1Char('='), 1);
+    for (const auto& [key, value] : readCaseFields(dir.filePath(QStringLiteral("case.txt")))) {
       if (key == "expect_outcome") c.expectOutcome = value.trimmed();
       else if (key == "expect_message") c.expectMessage = value;
       else if (key == "machine_sends") c.machineSends = parseHex(value);

@@ -10,7 +10,9 @@
 // A new case is a new folder; KORVANE_UPDATE_GOLDEN=1 writes wire.hex from the actual run.
 
 #include <QByteArray>
+#include <QList>
 #include <QMap>
+#include <QPair>
 #include <QString>
 #include <QStringList>
 
@@ -31,6 +33,10 @@ struct SendCase {
 
   void applyTo(PortProfile& profile) const;
 };
+
+// The name=value lines of a case.txt in order, names trimmed and values as written; blank lines
+// and lines starting with # are skipped.
+QList<QPair<QString, QString>> readCaseFields(const QString& path);
 
 QList<SendCase> loadSendCases();
 QByteArray parseHex(const QString& text);

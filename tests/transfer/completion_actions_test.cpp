@@ -10,35 +10,11 @@
 #include "platform/power_off.h"
 #include "settings/ini_file.h"
 #include "settings/settings_store.h"
+#include "support/recording_view.h"
 #include "transfer/transfer_view.h"
 
 namespace korvane {
 namespace {
-
-class MessageRecorder final : public TransferView {
- public:
-  struct Shown {
-    QString text;
-    MessageIcon icon;
-  };
-  QList<Shown> shown;
-
-  void enterTransfer(TransferKind) override {}
-  void leaveTransfer(TransferKind) override {}
-  void setWindowCaption(const QString&) override {}
-  void setStatusText(const QString&) override {}
-  void setElapsedText(const QString&) override {}
-  void setProgressRange(qint64) override {}
-  void setProgressValue(qint64) override {}
-  void setRowSelected(int, bool) override {}
-  void clearRowSelection() override {}
-  void setListSending(bool) override {}
-  void showMessage(const QString& text, MessageIcon icon) override { shown.append({text, icon}); }
-  bool askYesNo(const QString&, MessageIcon) override {
-    ADD_FAILURE() << "completion actions ask nothing";
-    return false;
-  }
-};
 
 class ScriptedMailer final : public Mailer {
  public:
@@ -76,6 +52,7 @@ QByteArray cp932(const char* utf8) { return encodeCp932(QString::fromUtf8(utf8))
 class CompletionActionsTest : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(dir_.isValid()); }
+  void TearDown() override { EXPECT_EQ(view_.questions, 0) << "completion actions ask nothing"; }
 
   QString iniPath() const { return dir_.filePath(QStringLiteral("korvane.ini")); }
 
@@ -88,7 +65,7 @@ class CompletionActionsTest : public ::testing::Test {
   }
 
   QTemporaryDir dir_;
-  MessageRecorder view_;
+  test::RecordingView view_;
   std::unique_ptr<LoggingPowerOff> powerOff_;
 };
 
@@ -107,7 +84,7 @@ TEST_F(CompletionActionsTest, MailListsEveryRowInOrderToTheAddressOfTheMoment) {
   EXPECT_EQ(mailer.sent[0].to, QStringLiteral("cnc-room@example.com"));
   EXPECT_EQ(mailer.sent[0].subject, QStringLiteral("データ送信終了"));
   EXPECT_EQ(mailer.sent[0].body, QStringLiteral("/nc/O2000.nc\r\n/nc/部品 A/O1000.nc\r\n[DIR] /nc/受信\r\n"));
-  EXPECT_TRUE(view_.shown.isEmpty());
+  EXPECT_TRUE(view_.messages.isEmpty());
   EXPECT_TRUE(log.isEmpty()) << "mail neither powers off nor ends";
   EXPECT_FALSE(QFileInfo::exists(iniPath())) << "mail writes no settings";
 }
@@ -125,9 +102,9 @@ TEST_F(CompletionActionsTest, MailFailureShowsNumberCrDescriptionWithWarningIcon
   QStringList log;
   actions(store, mailer, &log).sendCompletionMail({QStringLiteral("/a.nc")});
 
-  ASSERT_EQ(view_.shown.size(), 1);
-  EXPECT_EQ(view_.shown[0].text, QStringLiteral("3\rメール送信に失敗しました\r\nrelay refused"));
-  EXPECT_EQ(view_.shown[0].icon, MessageIcon::Warning);
+  ASSERT_EQ(view_.messages.size(), 1);
+  EXPECT_EQ(view_.messages[0], QStringLiteral("3\rメール送信に失敗しました\r\nrelay refused"));
+  EXPECT_EQ(view_.icons[0], MessageIcon::Warning);
   EXPECT_TRUE(log.isEmpty());
 }
 
@@ -139,9 +116,9 @@ TEST_F(CompletionActionsTest, InjectedAddressIsRefusedBeforeAnyProgramRuns) {
   QStringList log;
   actions(store, mailer, &log).sendCompletionMail({QStringLiteral("/a.nc")});
 
-  ASSERT_EQ(view_.shown.size(), 1);
-  EXPECT_TRUE(view_.shown[0].text.startsWith(QStringLiteral("1\r"))) << view_.shown[0].text.toStdString();
-  EXPECT_EQ(view_.shown[0].icon, MessageIcon::Warning);
+  ASSERT_EQ(view_.messages.size(), 1);
+  EXPECT_TRUE(view_.messages[0].startsWith(QStringLiteral("1\r"))) << view_.messages[0].toStdString();
+  EXPECT_EQ(view_.icons[0], MessageIcon::Warning);
   EXPECT_FALSE(QFileInfo::exists(marker));
 }
 
@@ -170,7 +147,7 @@ TEST_F(CompletionActionsTest, ShutdownStoresOnlyTheStartSlotThenPowersOffThenEnd
   EXPECT_EQ(atPowerOff, expected) << "the slot is on disk before the power-off is requested";
   EXPECT_EQ(readBytes(iniPath()), expected);
   EXPECT_TRUE(mailer.sent.isEmpty());
-  EXPECT_TRUE(view_.shown.isEmpty());
+  EXPECT_TRUE(view_.messages.isEmpty());
 }
 
 TEST_F(CompletionActionsTest, ShutdownCreatesTheSettingsFileWithTheSlotAlone) {
@@ -193,7 +170,7 @@ TEST_F(CompletionActionsTest, ShutdownGoesOnWhenTheSettingsFileCannotBeWritten) 
   actions(store, mailer, &log).shutDownSystem();
 
   EXPECT_EQ(log, (QStringList{QStringLiteral("power-off"), QStringLiteral("end")}));
-  EXPECT_TRUE(view_.shown.isEmpty());
+  EXPECT_TRUE(view_.messages.isEmpty());
 }
 
 }  // namespace

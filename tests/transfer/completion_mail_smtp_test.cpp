@@ -8,33 +8,13 @@
 #include "platform/mailer.h"
 #include "platform/power_off.h"
 #include "settings/settings_store.h"
+#include "support/recording_view.h"
 #include "support/smtp_sink.h"
 #include "transfer/completion_actions.h"
 #include "transfer/transfer_view.h"
 
 namespace korvane {
 namespace {
-
-class MailboxView final : public TransferView {
- public:
-  QStringList messages;
-  QList<MessageIcon> icons;
-  void enterTransfer(TransferKind) override {}
-  void leaveTransfer(TransferKind) override {}
-  void setWindowCaption(const QString&) override {}
-  void setStatusText(const QString&) override {}
-  void setElapsedText(const QString&) override {}
-  void setProgressRange(qint64) override {}
-  void setProgressValue(qint64) override {}
-  void setRowSelected(int, bool) override {}
-  void clearRowSelection() override {}
-  void setListSending(bool) override {}
-  void showMessage(const QString& text, MessageIcon icon) override {
-    messages << text;
-    icons << icon;
-  }
-  bool askYesNo(const QString&, MessageIcon) override { return false; }
-};
 
 class NoPowerOff final : public PowerOff {
  public:
@@ -72,7 +52,7 @@ class CompletionMailSmtpTest : public ::testing::Test {
   QTemporaryDir dir_;
   std::unique_ptr<test::SmtpSink> sink_;
   QString config_;
-  MailboxView view_;
+  test::RecordingView view_;
 };
 
 TEST_F(CompletionMailSmtpTest, ServerReceivesRecipientSubjectAndListedPaths) {

@@ -20,7 +20,6 @@
 #include "ui/main_window.h"
 #include "test_doubles.h"
 #include "ui/result_window.h"
-#include "recording_launcher.h"
 
 using namespace korvane;
 using namespace korvane::test;

@@ -9,7 +9,7 @@
 #include <QtTest/QTest>
 
 #include "main_window_fixture.h"
-#include "recording_launcher.h"
+#include "test_doubles.h"
 
 namespace korvane::test {
 namespace {

@@ -14,47 +14,10 @@
 
 #include "settings/ini_file.h"
 #include "ui/dialog_message.h"
+#include "probe_port.h"
 
 namespace korvane {
 namespace {
-
-// Opens only the ports in present; records which port each check opened.
-class CheckPort final : public SerialPort {
- public:
-  CheckPort(QSet<int> present, QList<int>* opened) : present_(std::move(present)), opened_(opened) {}
-  void setCommPort(int number) override { port_ = number; }
-  int commPort() const override { return port_; }
-  void setSettings(const QString&) override {}
-  void setHandshaking(int) override {}
-  void setRtsEnable(bool) override {}
-  void setDtrEnable(bool) override {}
-  void setNullDiscard(bool) override {}
-  void setHighBitFlowControl(bool) override {}
-  void setReceiveFlowBytes(bool) override {}
-  bool open(PortError* error) override {
-    *opened_ << port_;
-    if (present_.contains(port_)) return open_ = true;
-    *error = {kErrInvalidPort, QStringLiteral("ポート %1 がありません").arg(port_)};
-    return false;
-  }
-  void close() override { open_ = false; }
-  bool isOpen() const override { return open_; }
-  bool output(quint8) override { return false; }
-  int outBufferCount() override { return 0; }
-  int inBufferCount() override { return 0; }
-  QByteArray input() override { return {}; }
-  bool dsrHolding() override { return true; }
-  bool cdHolding() override { return true; }
-  void waitForInput(int) override {}
-  void waitForOutput(int) override {}
-  std::optional<PortError> failure() const override { return std::nullopt; }
-
- private:
-  QSet<int> present_;
-  QList<int>* opened_;
-  int port_ = 0;
-  bool open_ = false;
-};
 
 class SettingsDialogTest : public ::testing::Test {
  protected:
@@ -69,7 +32,7 @@ class SettingsDialogTest : public ::testing::Test {
   }
   Form3& make() {
     Form3::Hooks hooks;
-    hooks.makePort = [this] { return std::make_unique<CheckPort>(presentPorts, &openedPorts); };
+    hooks.makePort = [this] { return std::make_unique<test::ProbePort>(ports); };
     hooks.renameMachine = [this](int slot, const QString& name) { renames << qMakePair(slot, name); };
     hooks.setShutdownCheck = [this](bool on) { shutdownChecks << on; };
     dialog = std::make_unique<Form3>(*store, QStringList{"Com 1", "Com 2", "Com 3"}, std::move(hooks));
@@ -79,8 +42,11 @@ class SettingsDialogTest : public ::testing::Test {
   QTemporaryDir dir;
   std::unique_ptr<SettingsStore> store;
   std::unique_ptr<Form3> dialog;
-  QSet<int> presentPorts{1, 2, 3};
-  QList<int> openedPorts;
+  std::shared_ptr<test::ProbeLog> ports = [] {
+    auto log = std::make_shared<test::ProbeLog>();
+    log->present = {1, 2, 3};
+    return log;
+  }();
   QStringList messages;
   QList<QPair<int, QString>> renames;
   QList<bool> shutdownChecks;
@@ -178,11 +144,11 @@ TEST_F(SettingsDialogTest, FeedAndWaitBoxes) {
 TEST_F(SettingsDialogTest, FailedPortCheckRevertsAndShowsError) {
   store->profile(5).portNumber = 7;
   store->profile(5).handshake = 1;
-  presentPorts = {1};
+  ports->present = {1};
   Form3& d = make();
   d.selectProfile(5);
   d.handshake->button(0)->click();
-  EXPECT_EQ(openedPorts, QList<int>{7});
+  EXPECT_EQ(ports->attempted, QList<int>{7});
   ASSERT_EQ(messages.size(), 1);
   EXPECT_EQ(messages[0], QStringLiteral("ポート 7 がありません"));
   EXPECT_EQ(store->profile(5).handshake, 1);

@@ -1,14 +1,18 @@
 #pragma once
-// Stand-ins for the window's dialogs and desktop services that several window tests share.
+// Stand-ins for the window's dialogs, desktop services and program launcher that several window
+// tests share.
 
+#include <QList>
 #include <QObject>
 #include <QStringList>
 #include <QTimer>
 #include <functional>
 #include <optional>
 
+#include "platform/process_launcher.h"
 #include "transfer/receive_engine.h"
 #include "ui/file_properties.h"
+#include "ui/list_interactions.h"
 
 namespace korvane::test {
 
@@ -39,6 +43,26 @@ class RecordingSheets final : public PropertiesSheetService {
   }
   QStringList asked;
   bool answers = true;
+};
+
+struct Launch {
+  QString program;
+  QStringList args;
+};
+
+// Takes the main window's place as the launcher of the editor, viewer and file manager for its
+// lifetime; records what would have been started, and can be told to fail.
+class RecordingLauncher final : public ProcessLauncher {
+ public:
+  RecordingLauncher() { setProcessLauncherForTests(this); }
+  ~RecordingLauncher() override { setProcessLauncherForTests(nullptr); }
+  std::optional<QString> startDetached(const QString& program, const QStringList& args) override {
+    launches.append({program, args});
+    if (failWith.isEmpty()) return std::nullopt;
+    return failWith;
+  }
+  QList<Launch> launches;
+  QString failWith;
 };
 
 }  // namespace korvane::test

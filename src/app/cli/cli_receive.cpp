@@ -4,10 +4,7 @@
 #include <QFileInfo>
 
 #include "app/cli/cli_command.h"
-#include "app/cli/terminal_view.h"
-#include "platform/event_pump.h"
-#include "platform/serial_port_factory.h"
-#include "settings/settings_store.h"
+#include "app/cli/cli_transfer.h"
 #include "transfer/receive_engine.h"
 
 namespace korvane::cli {
@@ -54,19 +51,9 @@ int runReceive(const QStringList& args) {
     return fail(QStringLiteral("receive: フォルダがありません: %1").arg(target));
   }
 
-  SettingsStore store(SettingsStore::defaultIniPath());
-  store.loadSettings();
-  if (profileSlot) store.app().currentProfile = profileSlot;
-
-  std::atomic<bool> cancel{false};
-  installAbortSignals(&cancel);
-  auto port = makeSerialPort(store.iniPath());
-  TerminalView view;
-  NullEventPump pump;
-  SteadyClock clock;
+  CliTransfer t(profileSlot);
   ArgumentsUi ui(*method, target);
-  TransferContext context{*port, view, pump, clock, cancel};
-  ReceiveEngine engine(store, context, ui);
+  ReceiveEngine engine(t.store, t.context, ui);
   switch (engine.press()) {
     case ReceiveOutcome::Completed: return 0;
     case ReceiveOutcome::Aborted: return 1;

@@ -1,14 +1,10 @@
 // korvane-cli send [--profile N] FILE...: the send engine of the window on the terminal.
 // Exit status 0 when every file went out, 1 aborted (Ctrl-C), 2 failed or not started.
-#include <QFileInfo>
 
 #include "app/cli/cli_command.h"
-#include "app/cli/terminal_view.h"
-#include "platform/event_pump.h"
+#include "app/cli/cli_transfer.h"
 #include "platform/mailer.h"
 #include "platform/power_off.h"
-#include "platform/serial_port_factory.h"
-#include "settings/settings_store.h"
 #include "transfer/completion_actions.h"
 #include "transfer/send_engine.h"
 
@@ -31,21 +27,11 @@ int runSend(const QStringList& args) {
   }
   if (files.isEmpty()) return fail(QStringLiteral("send: no file given"));
 
-  SettingsStore store(SettingsStore::defaultIniPath());
-  store.loadSettings();
-  if (profileSlot) store.app().currentProfile = profileSlot;
-
-  std::atomic<bool> cancel{false};
-  installAbortSignals(&cancel);
-  auto port = makeSerialPort(store.iniPath());
-  TerminalView view;
-  NullEventPump pump;
-  SteadyClock clock;
+  CliTransfer t(profileSlot);
   SendmailMailer mailer;
   SystemdPowerOff powerOff;
-  CompletionActions completion(store, mailer, powerOff, view);
-  TransferContext context{*port, view, pump, clock, cancel};
-  SendEngine engine(store, context,
+  CompletionActions completion(t.store, mailer, powerOff, t.view);
+  SendEngine engine(t.store, t.context,
                     {[&](const QStringList& rows) { completion.sendCompletionMail(rows); },
                      [&] { completion.shutDownSystem(); }});
   switch (engine.press(files)) {
