@@ -55,7 +55,9 @@ void TerminalView::setProgressValue(qint64 value) {
 void TerminalView::redraw(bool force) {
   if (!force && sinceDraw_.isValid() && sinceDraw_.elapsed() < 100) return;
   sinceDraw_.start();
-  QString line = QStringLiteral("%1/%2 bytes  %3  line %4").arg(value_).arg(maximum_).arg(elapsed_, status_);
+  // A reception has no size to count towards: its line shows the time and the last line only.
+  QString line = maximum_ > 0 ? QStringLiteral("%1/%2 bytes  ").arg(value_).arg(maximum_) : QString();
+  line += QStringLiteral("%1  line %2").arg(elapsed_, status_);
   if (line.size() > 100) line = line.left(100);
   err() << '\r' << line << "\x1b[K";
   err().flush();
