@@ -16,6 +16,8 @@
 #include <cerrno>
 #include <chrono>
 
+#include "support/test_files.h"
+
 namespace {
 
 constexpr int kStartMs = 10000;
@@ -111,10 +113,7 @@ class Machine {
   int exitCode_ = -1;
 };
 
-QByteArray contents(const QString& path) {
-  QFile f(path);
-  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
+using korvane::test::readTestFile;
 
 TEST(CliMachine, ReadsAnIsoStreamStoresTheProgramAndReportsIt) {
   QTemporaryDir dir;
@@ -126,8 +125,8 @@ TEST(CliMachine, ReadsAnIsoStreamStoresTheProgramAndReportsIt) {
   ASSERT_TRUE(m.write(wire));
   const QJsonObject s = m.summary();
   EXPECT_EQ(m.exitCode(), 0);
-  EXPECT_EQ(contents(dir.filePath("O0012.nc")), "%\nO0012\nG01X10.\nG02X0Y10.R10.\nM30\n%\n");
-  EXPECT_EQ(contents(dir.filePath("raw-1.bin")), wire) << "the raw capture holds the wire bytes exactly";
+  EXPECT_EQ(readTestFile(dir.filePath("O0012.nc")), "%\nO0012\nG01X10.\nG02X0Y10.R10.\nM30\n%\n");
+  EXPECT_EQ(readTestFile(dir.filePath("raw-1.bin")), wire) << "the raw capture holds the wire bytes exactly";
   EXPECT_EQ(s["mode"].toString(), "read");
   EXPECT_EQ(s["characters"].toInt(), wire.size());
   EXPECT_EQ(s["programs"].toInt(), 1);

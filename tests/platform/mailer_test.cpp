@@ -9,6 +9,7 @@
 #include <QTimeZone>
 
 #include "platform/event_pump.h"
+#include "support/test_files.h"
 
 namespace korvane {
 namespace {
@@ -193,10 +194,6 @@ class SendmailProcessTest : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(dir_.isValid()); }
   QString path(const QString& name) const { return dir_.filePath(name); }
-  static QByteArray read(const QString& file) {
-    QFile f(file);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-  }
   static MailMessage message(const QString& to = QStringLiteral("operator@example.com")) {
     return {to, kSubject, QStringLiteral("/nc/O1.nc\r\n/nc/O2.nc\r\n")};
   }
@@ -227,10 +224,10 @@ TEST_F(SendmailProcessTest, PipesTheMessageAndPassesArgumentsWithoutAShell) {
                           QStringLiteral("$(touch %1)").arg(path("evil"))},
                          10000});
   ASSERT_FALSE(mailer.send(message()).has_value());
-  const QByteArray piped = read(path("msg"));
+  const QByteArray piped = test::readTestFile(path("msg"));
   EXPECT_TRUE(piped.startsWith("To: operator@example.com\n")) << piped.constData();
   EXPECT_EQ(QByteArray::fromBase64(parse(piped).body), message().body.toUtf8());
-  EXPECT_EQ(read(path("msg.args")), QStringLiteral("-t\n-i\n$(touch %1)\n").arg(path("evil")).toUtf8());
+  EXPECT_EQ(test::readTestFile(path("msg.args")), QStringLiteral("-t\n-i\n$(touch %1)\n").arg(path("evil")).toUtf8());
   EXPECT_FALSE(QFileInfo::exists(path("evil")));
 }
 

@@ -11,6 +11,7 @@
 #include "settings/ini_file.h"
 #include "settings/settings_store.h"
 #include "support/recording_view.h"
+#include "support/test_files.h"
 #include "transfer/transfer_view.h"
 
 namespace korvane {
@@ -36,11 +37,6 @@ class LoggingPowerOff final : public PowerOff {
   std::function<void()> onRequest_;
 };
 
-QByteArray readBytes(const QString& path) {
-  QFile file(path);
-  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
 void writeBytes(const QString& path, const QByteArray& bytes) {
   QFile file(path);
   ASSERT_TRUE(file.open(QIODevice::WriteOnly));
@@ -59,7 +55,7 @@ class CompletionActionsTest : public ::testing::Test {
   CompletionActions actions(SettingsStore& store, Mailer& mailer, QStringList* log, QByteArray* iniAtPowerOff = nullptr) {
     powerOff_ = std::make_unique<LoggingPowerOff>([this, log, iniAtPowerOff] {
       *log << QStringLiteral("power-off");
-      if (iniAtPowerOff) *iniAtPowerOff = readBytes(iniPath());
+      if (iniAtPowerOff) *iniAtPowerOff = test::readTestFile(iniPath());
     });
     return CompletionActions(store, mailer, *powerOff_, view_, [log] { *log << QStringLiteral("end"); });
   }
@@ -145,7 +141,7 @@ TEST_F(CompletionActionsTest, ShutdownStoresOnlyTheStartSlotThenPowersOffThenEnd
                                     "window_width=5000\r\nwindow_height=4000\r\n; kept\r\n");
   EXPECT_EQ(log, (QStringList{QStringLiteral("power-off"), QStringLiteral("end")}));
   EXPECT_EQ(atPowerOff, expected) << "the slot is on disk before the power-off is requested";
-  EXPECT_EQ(readBytes(iniPath()), expected);
+  EXPECT_EQ(test::readTestFile(iniPath()), expected);
   EXPECT_TRUE(mailer.sent.isEmpty());
   EXPECT_TRUE(view_.messages.isEmpty());
 }
@@ -157,7 +153,7 @@ TEST_F(CompletionActionsTest, ShutdownCreatesTheSettingsFileWithTheSlotAlone) {
   QStringList log;
   actions(store, mailer, &log).shutDownSystem();
 
-  EXPECT_EQ(readBytes(iniPath()), cp932("[参照]\r\n開始ポート=3\r\n"));
+  EXPECT_EQ(test::readTestFile(iniPath()), cp932("[参照]\r\n開始ポート=3\r\n"));
   EXPECT_EQ(log, (QStringList{QStringLiteral("power-off"), QStringLiteral("end")}));
 }
 

@@ -6,14 +6,12 @@
 #include <QTemporaryDir>
 
 #include "transfer/machine/program_store.h"
+#include "support/test_files.h"
 
 namespace korvane {
 namespace {
 
-QByteArray contents(const QString& path) {
-  QFile f(path);
-  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
+using test::readTestFile;
 
 ReceivedProgram program(int index, const QString& number, bool complete) {
   ReceivedProgram p;
@@ -37,8 +35,8 @@ TEST(MachineProgramStore, WritesProgramsWithLfLineEndsAndKeepsRepeatsApart) {
   EXPECT_TRUE(first->endsWith("/O0007.nc"));
   EXPECT_TRUE(again->endsWith("/O0007-2.nc"));
   EXPECT_TRUE(cut->endsWith("/prog-3-incomplete.nc"));
-  EXPECT_EQ(contents(*first), "%\nO0007\nM30\n%\n");
-  EXPECT_EQ(contents(*cut), "%\nG0X0\nM30\n");
+  EXPECT_EQ(readTestFile(*first), "%\nO0007\nM30\n%\n");
+  EXPECT_EQ(readTestFile(*cut), "%\nG0X0\nM30\n");
 }
 
 TEST(MachineProgramStore, ReplacesFilesOfAnEarlierSession) {
@@ -53,7 +51,7 @@ TEST(MachineProgramStore, ReplacesFilesOfAnEarlierSession) {
   QString error;
   const auto path = store.store(program(1, "O0001", true), &error);
   ASSERT_TRUE(path);
-  EXPECT_EQ(contents(*path), "%\nO0001\nM30\n%\n");
+  EXPECT_EQ(readTestFile(*path), "%\nO0001\nM30\n%\n");
 }
 
 TEST(MachineRawCapture, SplitsTransmissionsAtDc2AndDc4) {
@@ -80,7 +78,7 @@ TEST(MachineRawCapture, WithoutDcCodesTheSessionIsOneTransmissionInOneFile) {
   raw.feed(QByteArray("\0\0\x0A", 3));
   raw.feed(QByteArray("\xA5\x0A"));
   EXPECT_EQ(raw.transmissions(), 1);
-  EXPECT_EQ(contents(files.pathOf(1)), QByteArray("\0\0\x0A\xA5\x0A", 5));
+  EXPECT_EQ(readTestFile(files.pathOf(1)), QByteArray("\0\0\x0A\xA5\x0A", 5));
   EXPECT_FALSE(QFile::exists(files.pathOf(2)));
 }
 

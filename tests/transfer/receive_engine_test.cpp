@@ -9,6 +9,7 @@
 #include "support/fake_serial_port.h"
 #include "support/recording_view.h"
 #include "transfer/receive_engine.h"
+#include "support/test_files.h"
 
 using namespace korvane;
 using namespace korvane::test;
@@ -48,10 +49,7 @@ class ReceiveEngineTest : public ::testing::Test {
     ui.file = dir.filePath("out.nc");
     ui.folder = dir.path();
   }
-  QByteArray fileBytes(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-  }
+  QByteArray fileBytes(const QString& path) { return readTestFile(path); }
 
   QTemporaryDir dir;
   SettingsStore store;

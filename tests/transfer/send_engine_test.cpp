@@ -9,6 +9,7 @@
 #include "support/fake_serial_port.h"
 #include "support/recording_view.h"
 #include "transfer/send_engine.h"
+#include "support/test_files.h"
 
 using namespace korvane;
 using namespace korvane::test;
@@ -32,13 +33,7 @@ class SendEngineTest : public ::testing::Test {
     store.profile(1).ignorePercent = 1;
   }
 
-  QString program(const QString& name, const QByteArray& text) {
-    const QString path = dir.filePath(name);
-    QFile f(path);
-    EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(text);
-    return path;
-  }
+  QString program(const QString& name, const QByteArray& text) { return test::writeTestFile(dir.path(), name, text); }
 
   SendOutcome press(const QStringList& rows) { return engine.press(rows); }
 

@@ -20,6 +20,7 @@
 #include "ui/main_window.h"
 #include "test_doubles.h"
 #include "ui/result_window.h"
+#include "support/test_files.h"
 
 using namespace korvane;
 using namespace korvane::test;
@@ -69,13 +70,7 @@ class DncWindowTest : public ::testing::Test {
     if (window) setDncSaveDialog(*window, nullptr);
   }
 
-  QString write(const QString& name, const QByteArray& text) {
-    const QString path = dir.filePath(name);
-    QFile f(path);
-    EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(text);
-    return path;
-  }
+  QString write(const QString& name, const QByteArray& text) { return test::writeTestFile(dir.path(), name, text); }
 
   void makeWindow(const QStringList& rows) {
     window = std::make_unique<MainWindow>(*store, rows, [this] { return std::make_unique<FakeSerialPort>(clock); });
@@ -95,11 +90,7 @@ class DncWindowTest : public ::testing::Test {
     return out;
   }
 
-  QByteArray output() const {
-    QFile f(destination);
-    if (!f.open(QIODevice::ReadOnly)) return "(missing)";
-    return f.readAll();
-  }
+  QByteArray output() const { return test::readTestFile(destination); }
 
   Form6* form() const { return window->findChild<Form6*>(); }
 

@@ -10,6 +10,7 @@
 
 #include "ui/file_properties.h"
 #include "test_doubles.h"
+#include "support/test_files.h"
 
 namespace korvane::test {
 namespace {
@@ -19,11 +20,7 @@ class FileProperties : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(dir.isValid()); }
   QString makeFile(const QString& name, qsizetype bytes) {
-    const QString path = dir.filePath(name);
-    QFile f(path);
-    EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(QByteArray(bytes, 'G'));
-    return path;
+    return test::writeTestFile(dir.path(), name, QByteArray(bytes, 'G'));
   }
   bool run(const QStringList& paths) {
     return showFileProperties(paths, &owner, sheets, [this](const QString& text) { missing << text; });

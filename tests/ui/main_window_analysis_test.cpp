@@ -9,6 +9,7 @@
 #include "ui/file_properties.h"
 #include "test_doubles.h"
 #include "ui/result_window.h"
+#include "support/test_files.h"
 
 namespace korvane::test {
 namespace {
@@ -27,11 +28,7 @@ class AnalysisCommands : public MainWindowTest {
   void TearDown() override { setPropertiesSheetService(nullptr); }
 
   QString writeProgram(const QString& name, const QByteArray& text) {
-    const QString path = dir.filePath(name);
-    QFile f(path);
-    EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(text);
-    return path;
+    return test::writeTestFile(dir.path(), name, text);
   }
   void select(MainWindow& w, const QList<int>& rows) {
     w.List1->clearSelection();
