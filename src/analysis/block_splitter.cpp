@@ -119,8 +119,16 @@ qint64 BlockSplitter::stream(const std::function<qint64(unsigned char*, qint64)>
     std::memmove(buffer_.data(), stopped, kept);
     if (atEnd) break;
   }
-  if (recordOpen_) endRecord();
+  finish();
   return 0;
+}
+
+void BlockSplitter::continueFrom(const BlockSplitter& other) {
+  block_ = other.block_;
+  recordOpen_ = other.recordOpen_;
+  afterCr_ = other.afterCr_;
+  remainder_ = other.remainder_;
+  heldCharacter_ = other.heldCharacter_;
 }
 
 }  // namespace korvane

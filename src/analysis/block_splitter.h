@@ -32,10 +32,18 @@ class BlockSplitter {
   // handed on; the unfinished one is dropped.
   qint64 stream(const std::function<qint64(unsigned char*, qint64)>& read);
 
- private:
+  // For a caller that holds the bytes itself, a piece at a time:
   // Handles the bytes in [p, end); returns where it stopped: before an incomplete multi-byte
-  // character at the end of the buffer, unless `atEnd`.
+  // character at the end of the piece, unless `atEnd` (nothing of that character follows).
   const unsigned char* process(const unsigned char* p, const unsigned char* end, bool atEnd);
+  // The file ended: an unfinished record ends with it.
+  void finish() {
+    if (recordOpen_) endRecord();
+  }
+  // Goes on where `other` stopped, handing blocks on to this splitter's consumer.
+  void continueFrom(const BlockSplitter& other);
+
+ private:
   void character(unsigned char c);
   void endRecord();
   void endBlock();

@@ -4,9 +4,8 @@
 #include <QFileInfo>
 #include <algorithm>
 #include <cstring>
-#include <thread>
 
-#include "analysis/block_handoff.h"
+#include "analysis/chunk_pipeline.h"
 
 namespace korvane {
 
@@ -40,18 +39,12 @@ bool MachiningTimeCalculator::computeFile(const QString& path, QString* error) {
     splitter.start(measure_);
     status = splitter.stream(read);
   } else {
-    // Reading and splitting take about as long as measuring: on two threads a large file takes
-    // about half the time. The rows are still made here, on the caller's thread.
-    BlockHandoff handoff;
-    std::thread reader([&] {
-      BlockSplitter splitter(bufferSize_);
-      splitter.start(handoff);
-      const qint64 readStatus = splitter.stream(read);
-      handoff.close();
-      status = readStatus;
+    // Splitting takes longer than measuring: on two threads, both splitting and this one also
+    // measuring, a large file takes about half the time. The rows are made on this thread.
+    ChunkPipeline pipeline;
+    status = pipeline.run(read, [this](std::span<const BlockWords> blocks) {
+      for (const BlockWords& words : blocks) state_.block(words);
     });
-    handoff.drain([this](const BlockWords& words) { state_.block(words); });
-    reader.join();
   }
   if (status < 0 && error) *error = file.errorString();
   return status >= 0;

@@ -1,49 +1,214 @@
-// Large files are split into blocks on a second thread: the blocks must reach the measuring
-// thread complete and in order, and the rows must be those of the one-thread reading.
+// Large files are split into blocks on two threads, a chunk each: wherever the chunks are cut
+// and however the reads come in, the blocks must reach the measuring thread exactly as the
+// one-thread splitter makes them, in order, and the rows must be those of the one-thread reading.
 #include <gtest/gtest.h>
 
 #include <QByteArray>
 #include <QFile>
 #include <QTemporaryDir>
+#include <algorithm>
+#include <array>
 #include <random>
 #include <string>
 #include <thread>
+#include <vector>
 
-#include "analysis/block_handoff.h"
+#include "analysis/chunk_pipeline.h"
 #include "analysis/machining_time.h"
 
 using namespace korvane;
 
 namespace {
 
-BlockWords numbered(std::int64_t n) {
-  BlockWords words;
-  words.length = n;
-  words.found = static_cast<std::uint16_t>(n & 0x1FF);
-  words.numbers[static_cast<size_t>(n % kBlockWordCount)] = static_cast<double>(n) * 0.5;
-  return words;
+// What a block means to the time estimate; words not found and head bytes past the block's
+// length are left over from earlier blocks and mean nothing.
+struct Block {
+  std::int64_t length = 0;
+  std::string head;
+  unsigned found = 0;
+  unsigned points = 0;
+  bool g90 = false;
+  bool g91 = false;
+  std::vector<std::pair<double, bool>> words;  // as read, and whether with a decimal point
+
+  explicit Block(const BlockWords& w)
+      : length(w.length),
+        head(reinterpret_cast<const char*>(w.head.data()), static_cast<size_t>(std::min<std::int64_t>(w.length, 3))),
+        found(w.found),
+        points(w.points & w.found),
+        g90(w.g90),
+        g91(w.g91) {
+    // A word may be held as its digits or as its value, depending on whether a read ended
+    // within it; what counts is the value.
+    for (int i = 0; i < kBlockWordCount; ++i) {
+      if (const auto word = w.word(static_cast<BlockWord>(i))) words.emplace_back(word->number, word->decimalPoint);
+    }
+  }
+  bool operator==(const Block&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& out, const Block& b) {
+  out << "{length " << b.length << " head '" << b.head << "' found " << b.found << " points " << b.points << " g90 "
+      << b.g90 << " g91 " << b.g91 << " words";
+  for (const auto& [number, point] : b.words) out << ' ' << number << (point ? "(.)" : "");
+  return out << '}';
 }
 
-// Every count around the batch size: one short of it, exactly it, one over, several batches.
-TEST(BlockHandoff, HandsEveryBlockOnInOrderAcrossBatches) {
-  for (const std::int64_t count : {0, 1, 6, 7, 8, 9, 23, 24, 25, 1000}) {
-    BlockHandoff handoff(8, 2);
-    std::thread reader([&] {
-      for (std::int64_t n = 0; n < count; ++n) handoff.take(numbered(n));
-      handoff.close();
-    });
-    std::int64_t next = 0;
-    bool intact = true;
-    handoff.drain([&](const BlockWords& words) {
-      const BlockWords expected = numbered(next++);
-      intact = intact && words.length == expected.length && words.found == expected.found &&
-               words.numbers == expected.numbers;
-    });
-    reader.join();
-    EXPECT_EQ(next, count);
-    EXPECT_TRUE(intact) << "count " << count;
+// Hands out `bytes` in reads of 1 to maxRead bytes (never more than asked), then fails with
+// `failure` once `failAfter` bytes are out, or ends.
+class ScriptedRead {
+ public:
+  ScriptedRead(const std::string& bytes, unsigned seed, qint64 maxRead, qint64 failAfter = -1, qint64 failure = -5)
+      : bytes_(bytes), random_(seed), maxRead_(maxRead), failAfter_(failAfter), failure_(failure) {}
+
+  qint64 operator()(unsigned char* to, qint64 room) {
+    const qint64 limit = failAfter_ >= 0 ? failAfter_ : static_cast<qint64>(bytes_.size());
+    if (failAfter_ >= 0 && offset_ >= limit) return failure_;
+    const qint64 wanted = std::uniform_int_distribution<qint64>(1, maxRead_)(random_);
+    const qint64 count = std::min({wanted, room, limit - offset_});
+    std::copy_n(bytes_.data() + offset_, count, to);
+    offset_ += count;
+    return count;
+  }
+
+ private:
+  const std::string& bytes_;
+  std::mt19937 random_;
+  qint64 maxRead_;
+  qint64 failAfter_;
+  qint64 failure_;
+  qint64 offset_ = 0;
+};
+
+class Collect final : public BlockConsumer {
+ public:
+  void take(const BlockWords& words) override { blocks.emplace_back(words); }
+  std::vector<Block> blocks;
+};
+
+struct Outcome {
+  std::vector<Block> blocks;
+  qint64 status = 0;
+};
+
+Outcome oneThread(const std::string& bytes, unsigned seed, qint64 maxRead, qint64 failAfter = -1) {
+  Collect collect;
+  BlockSplitter splitter(64);
+  splitter.start(collect);
+  ScriptedRead read(bytes, seed, maxRead, failAfter);
+  const qint64 status = splitter.stream(std::ref(read));
+  return {std::move(collect.blocks), status};
+}
+
+Outcome chunked(const std::string& bytes, qsizetype chunkSize, int slotCount, unsigned seed, qint64 maxRead,
+                qint64 failAfter = -1) {
+  Outcome outcome;
+  const std::thread::id caller = std::this_thread::get_id();
+  bool onCaller = true;
+  ChunkPipeline pipeline(chunkSize, slotCount);
+  ScriptedRead read(bytes, seed, maxRead, failAfter);
+  outcome.status = pipeline.run(std::ref(read), [&](std::span<const BlockWords> blocks) {
+    onCaller = onCaller && std::this_thread::get_id() == caller;
+    for (const BlockWords& words : blocks) outcome.blocks.emplace_back(words);
+  });
+  EXPECT_TRUE(onCaller) << "blocks were measured off the calling thread";
+  return outcome;
+}
+
+// A text made of the pieces where splitting and reading words can go wrong: every kind of line
+// end, LFs alone and in runs, "%" and M30 blocks, "G", "G9", "G90" and numbers that a cut could
+// fall within, UTF-8 and Shift-JIS characters, and a stray lead byte.
+std::string randomText(std::mt19937& random, size_t size) {
+  static const std::vector<std::string> pieces = {
+      "\r\n", "\r\n", "\r\n", "\n", "\n", "\r", "%", "M30", "G", "9", "0", "1", "G90", "G91", "G01",
+      "X", "Y-", "Z.", "I", "J", "R", "F", "O", "123.456", "7", ".", " ", " ", "(A B)", "N10",
+      "\xE3\x81\x82", "\x82\xA0", "\x82\x60", "\x82", "\xC3\xA9", "\xFF", "\t"};
+  std::uniform_int_distribution<size_t> pick(0, pieces.size() - 1);
+  std::string text;
+  while (text.size() < size) text += pieces[pick(random)];
+  return text;
+}
+
+void expectSame(const Outcome& expected, const Outcome& actual, const std::string& what) {
+  EXPECT_EQ(actual.status, expected.status) << what;
+  ASSERT_EQ(actual.blocks.size(), expected.blocks.size()) << what;
+  for (size_t i = 0; i < expected.blocks.size(); ++i) {
+    ASSERT_EQ(actual.blocks[i], expected.blocks[i]) << what << ", block " << i;
   }
 }
+
+}  // namespace
+
+TEST(ChunkPipeline, FreshStartsAreOnlyWhereSplittingStartsAnew) {
+  struct Case {
+    std::string text;
+    int cut;  // -1: nowhere
+  };
+  const Case cases[] = {
+      {"ab\r\ncd", 4},
+      {"\r\nab", 2},
+      {"ab\rcd", 3},        // a lone CR
+      {"ab\r", -1},         // an LF may still follow
+      {"ab\ncd", 3},        // an LF within a record, between plain characters
+      {"ab\nc", -1},        // the character after the LF is still held back
+      {"a\n\ncd", -1},      // the second LF waits, held back after the first
+      {"\r\r\nab", 3},      // CR LF after a lone CR
+      {"ab\n\xE3\x81\x82c", -1},
+      {"\x82\x60\nab", 3},  // a Shift-JIS character whose trail byte looks plain
+      {"x\r\nab\ncd\r\nef", 10},
+      {"plain text with no line end", -1},
+  };
+  for (const Case& c : cases) {
+    const auto* begin = reinterpret_cast<const unsigned char*>(c.text.data());
+    const unsigned char* cut = ChunkPipeline::lastFreshStart(begin, begin + c.text.size());
+    EXPECT_EQ(cut ? static_cast<int>(cut - begin) : -1, c.cut) << c.text;
+  }
+}
+
+TEST(ChunkPipeline, BlocksAreThoseOfTheOneThreadSplitterWhereverChunksAreCut) {
+  std::mt19937 random(20261208);
+  for (int round = 0; round < 60; ++round) {
+    const std::string text = randomText(random, 200 + round * 97);
+    const qsizetype chunk = std::array<qsizetype, 5>{64, 65, 100, 257, 1000}[static_cast<size_t>(round % 5)];
+    const int slotCount = 2 + round % 3;
+    const qint64 maxRead = 1 + round % 7 * 40;
+    const std::string what = "round " + std::to_string(round) + ", chunk " + std::to_string(chunk);
+    const Outcome expected = oneThread(text, static_cast<unsigned>(round), maxRead);
+    ASSERT_GT(expected.blocks.size(), 10u) << what;
+    expectSame(expected, chunked(text, chunk, slotCount, static_cast<unsigned>(round), maxRead), what);
+  }
+}
+
+TEST(ChunkPipeline, LinesWithoutAFreshStartGoOnAcrossChunks) {
+  // One immense record, a run of LFs, and multi-byte characters at every offset of a chunk end.
+  std::string immense;
+  for (int i = 0; i < 600; ++i) immense += i % 50 == 0 ? "G91X1.5Y-2\xE3\x81\x82" : "X1.5Y-2 ";
+  const std::string texts[] = {
+      immense + "\r\nM30\r\n",
+      "%\r\n" + std::string(3000, '\n') + "G90X5.\r\n",
+      "G1X1\n" + immense + "\nM30",
+      std::string(2000, '\r'),
+  };
+  for (const std::string& text : texts) {
+    for (const qsizetype chunk : {64, 67, 129}) {
+      const std::string what = text.substr(0, 12) + ", chunk " + std::to_string(chunk);
+      expectSame(oneThread(text, 1, 1000), chunked(text, chunk, 2, 1, 1000), what);
+    }
+  }
+}
+
+TEST(ChunkPipeline, FailedReadHandsOnWhatEndedBeforeItAndItsStatus) {
+  std::mt19937 random(5);
+  const std::string text = randomText(random, 5000);
+  for (const qint64 failAfter : {0, 1, 63, 64, 65, 999, 2500, 4999}) {
+    const std::string what = "failing after " + std::to_string(failAfter);
+    const Outcome expected = oneThread(text, 3, 50, failAfter);
+    ASSERT_EQ(expected.status, -5) << what;
+    expectSame(expected, chunked(text, 64, 3, 3, 50, failAfter), what);
+  }
+}
+
+namespace {
 
 // A program of many programs with every kind of block, written so that no two rows are alike.
 QByteArray largeProgram(qint64 atLeast) {
@@ -67,6 +232,8 @@ QByteArray largeProgram(qint64 atLeast) {
   }
   return program;
 }
+
+}  // namespace
 
 TEST(MachiningPipeline, LargeFileGivesTheRowsOfTheOneThreadReading) {
   const QByteArray program = largeProgram(MachiningTimeCalculator::kTwoThreadFileSize + 12345);
@@ -96,5 +263,3 @@ TEST(MachiningPipeline, LargeFileGivesTheRowsOfTheOneThreadReading) {
   EXPECT_EQ(fromFile, fromMemory);
   EXPECT_TRUE(rowsOnCaller);
 }
-
-}  // namespace
