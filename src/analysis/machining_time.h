@@ -16,7 +16,7 @@ namespace korvane {
 class MachiningTimeCalculator {
  public:
   static constexpr qsizetype kDefaultBufferSize = 256 * 1024;
-  // From this size on a file is read and split on a second thread while this one measures.
+  // From this size on a file is split on two threads while this one also measures.
   static constexpr qint64 kTwoThreadFileSize = 4 * 1024 * 1024;
 
   explicit MachiningTimeCalculator(MachiningState::RowHandler onRow, qsizetype bufferSize = kDefaultBufferSize);
