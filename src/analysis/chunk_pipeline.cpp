@@ -1,7 +1,6 @@
 #include "analysis/chunk_pipeline.h"
 
 #include <algorithm>
-#include <cstring>
 #include <new>
 #include <thread>
 
@@ -125,7 +124,7 @@ ChunkPipeline::Slot* ChunkPipeline::slotOf(std::int64_t chunk) {
 void ChunkPipeline::fill(Slot& slot) {
   unsigned char* const data = slot.bytes.data() + kHeadroom;
   const std::size_t capacity = static_cast<std::size_t>(chunkSize_);
-  std::memcpy(data, carry_.data(), carry_.size());
+  std::copy(carry_.begin(), carry_.end(), data);
   std::size_t size = carry_.size();
   carry_.clear();
   slot.begin = kHeadroom;
@@ -167,7 +166,7 @@ void ChunkPipeline::split(Slot& slot, std::unique_lock<std::mutex>& lock) {
     if (stopping_) return;
     splitter.continueFrom(slot.from.state);
     slot.begin -= slot.from.bytes.size();
-    std::memcpy(slot.bytes.data() + slot.begin, slot.from.bytes.data(), slot.from.bytes.size());
+    std::copy(slot.from.bytes.begin(), slot.from.bytes.end(), slot.bytes.data() + slot.begin);
   }
   lock.unlock();
   unsigned char* const data = slot.bytes.data();
