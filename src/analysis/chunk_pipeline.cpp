@@ -162,8 +162,8 @@ void ChunkPipeline::split(Slot& slot, std::unique_lock<std::mutex>& lock) {
   AppendBlocks append(slot.blocks.get(), slot.blockCount);
   splitter.start(append);
   if (slot.continues) {
-    changed_.wait(lock, [&] { return slot.from.ready || stopping_; });
-    if (stopping_) return;
+    // The chunk before was read first, so it is being split and will hand this on.
+    changed_.wait(lock, [&] { return slot.from.ready; });
     splitter.continueFrom(slot.from.state);
     slot.begin -= slot.from.bytes.size();
     std::copy(slot.from.bytes.begin(), slot.from.bytes.end(), slot.bytes.data() + slot.begin);
@@ -214,7 +214,8 @@ void ChunkPipeline::readAndSplit(std::unique_lock<std::mutex>& lock) {
 void ChunkPipeline::helperLoop() {
   std::unique_lock lock(mutex_);
   for (;;) {
-    if (stopping_ || readToEnd_) return;
+    // Once the last chunk is read nothing is left to read, and the chunks before it are split.
+    if (readToEnd_) return;
     if (!reading_ && freeSlot()) {
       readAndSplit(lock);
       continue;
@@ -229,7 +230,6 @@ qint64 ChunkPipeline::run(const Read& read, const Measure& measure) {
   nextToMeasure_ = 0;
   reading_ = false;
   readToEnd_ = false;
-  stopping_ = false;
   carry_.clear();
   nextContinues_ = false;
   waitingFor_ = -1;
@@ -259,10 +259,8 @@ qint64 ChunkPipeline::run(const Read& read, const Measure& measure) {
     }
     changed_.wait(lock);
   }
-  stopping_ = true;
-  changed_.notify_all();
   lock.unlock();
-  helper.join();
+  helper.join();  // it has been told that the last chunk was read, and stops
   read_ = nullptr;
   return status;
 }

@@ -66,7 +66,6 @@ class ChunkPipeline {
   std::int64_t nextToMeasure_ = 0;
   bool reading_ = false;    // a thread is reading the file
   bool readToEnd_ = false;  // the last chunk has been read (or a read failed)
-  bool stopping_ = false;
 
   // The reading thread's own (one reads at a time): the bytes after the last cut, and whether
   // the next chunk goes on from the one before without a fresh start.

@@ -153,7 +153,7 @@ TEST(ChunkPipeline, FreshStartsAreOnlyWhereSplittingStartsAnew) {
       {"ab\nc", -1},        // the character after the LF is still held back
       {"a\n\ncd", -1},      // the second LF waits, held back after the first
       {"\r\r\nab", 3},      // CR LF after a lone CR
-      {"ab\n\xE3\x81\x82c", -1},
+      {"ab\n\xE3\x81\x82" "cd", -1},  // a character of more than one byte after the LF
       {"\x82\x60\nab", 3},  // a Shift-JIS character whose trail byte looks plain
       {"x\r\nab\ncd\r\nef", 10},
       {"plain text with no line end", -1},
