@@ -1,5 +1,7 @@
 #include "analysis/block_scanner.h"
 
+#include <cstring>
+
 namespace korvane {
 
 namespace {
@@ -55,14 +57,23 @@ void BlockScanner::add(unsigned char c) {
   add(&c, &c + 1);
 }
 
-const unsigned char* BlockScanner::readWordAt(int word, const unsigned char* p, const unsigned char* end) {
-  if (words_.isFound(word)) return p;
-  words_.found = static_cast<std::uint16_t>(words_.found | (1u << word));
+// Inlined into the scan: most words are read here, and a call per word costs about as much as
+// reading its number.
+[[gnu::always_inline]] inline const unsigned char* BlockScanner::readWordAt(int word, const unsigned char* p,
+                                                                            const unsigned char* end) {
+  const auto bit = static_cast<std::uint16_t>(1u << word);
+  if (words_.found & bit) return p;
+  words_.found = static_cast<std::uint16_t>(words_.found | bit);
   WordDigits reading;
-  if (const unsigned char* after = WordScan::readCommon(p, end, reading)) {
+  if (const unsigned char* after = WordScan::readCommon(p, end, reading)) [[likely]] {
     words_.set(word, reading);
     return after;
   }
+  return readUncommonWord(word, p, end);
+}
+
+[[gnu::noinline]] const unsigned char* BlockScanner::readUncommonWord(int word, const unsigned char* p,
+                                                                      const unsigned char* end) {
   WordScan scan;  // a local scan stays in registers
   p = scan.feed(p, end);
   if (p == end) {
@@ -90,16 +101,18 @@ const unsigned char* BlockScanner::continueAfterG(const unsigned char* p, const 
 
 const unsigned char* BlockScanner::add(const unsigned char* p, const unsigned char* end) {
   const unsigned char* const start = p;
-  // Characters that a word took are digits, blanks, signs and points, never a "G"; so a "G"
-  // or "G9" at the end of the block so far is only ever waiting for this span's first ones.
-  if (active_ < 0 && p < end && kRole[*p] != kEnd) p = continueAfterG(p, end);
-  while (p < end) {
-    if (active_ >= 0) {
-      p = scan_.feed(p, end);
-      if (p == end) break;
+  if (active_ >= 0) {
+    p = scan_.feed(p, end);
+    if (p != end) {
       words_.set(active_, scan_.reading());
       active_ = -1;
     }
+  } else if ((previous_ == 'G' || previous_ == '9') && p < end && kRole[*p] != kEnd) {
+    // Characters that a word took are digits, blanks, signs and points, never a "G"; so a "G"
+    // or "G9" at the end of the block so far is only ever waiting for this span's first ones.
+    p = continueAfterG(p, end);
+  }
+  while (p < end) {
     while (p < end && kRole[*p] == kPass) ++p;
     if (p == end) break;
     const unsigned char c = *p;
@@ -128,9 +141,15 @@ const unsigned char* BlockScanner::add(const unsigned char* p, const unsigned ch
     };
     beforePrevious_ = before(2);
     previous_ = before(1);
+    // Only the first characters of a block are kept.
+    // Only the first characters of a block are kept; bytes past its end mean nothing there.
+    if (words_.length == 0 && end - start >= static_cast<std::ptrdiff_t>(words_.head.size())) {
+      std::memcpy(words_.head.data(), start, words_.head.size());
+    } else if (words_.length < static_cast<std::int64_t>(words_.head.size())) {
+      keepHead(start, p);
+    }
+    words_.length += p - start;
   }
-  keepHead(start, p);
-  words_.length += p - start;
   return p;
 }
 

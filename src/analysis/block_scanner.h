@@ -25,17 +25,15 @@ struct alignas(16) BlockWords {
   std::uint16_t points = 0;  // bit per BlockWord: written with a decimal point
   bool g90 = false;
   bool g91 = false;
-  std::array<double, kBlockWordCount> numbers{};
-  std::array<std::uint8_t, kBlockWordCount> fractionDigits{};  // numbers[i] / 10^fractionDigits[i]
+  std::array<double, kBlockWordCount> numbers{};  // as written: X10. holds 10
 
   bool isFound(int index) const { return (found >> index) & 1u; }
-  void set(int index, const WordReading& reading) { set(index, WordDigits{reading.number, 0, reading.decimalPoint}); }
-  void set(int index, const WordDigits& digits) {
-    numbers[static_cast<size_t>(index)] = digits.mantissa;
-    fractionDigits[static_cast<size_t>(index)] = static_cast<std::uint8_t>(digits.fractionDigits);
-    const auto bit = static_cast<std::uint16_t>(1u << index);
-    points = static_cast<std::uint16_t>(digits.decimalPoint ? points | bit : points & ~bit);
+  // A word is set once per block, after the block started with no points.
+  void set(int index, const WordReading& reading) {
+    numbers[static_cast<size_t>(index)] = reading.number;
+    points = static_cast<std::uint16_t>(points | (unsigned{reading.decimalPoint} << index));
   }
+  void set(int index, const WordDigits& digits) { set(index, digits.reading()); }
   // Whether the whole block is exactly `text` (at most three characters).
   bool is(std::string_view text) const {
     if (length != static_cast<std::int64_t>(text.size())) return false;
@@ -47,8 +45,7 @@ struct alignas(16) BlockWords {
   std::optional<WordReading> word(BlockWord w) const {
     const int index = static_cast<int>(w);
     if (!isFound(index)) return std::nullopt;
-    const auto i = static_cast<size_t>(index);
-    return WordDigits{numbers[i], fractionDigits[i], ((points >> index) & 1u) != 0}.reading();
+    return WordReading{numbers[static_cast<size_t>(index)], ((points >> index) & 1u) != 0};
   }
   std::optional<double> value(BlockWord w) const {
     const auto reading = word(w);
@@ -74,6 +71,7 @@ class BlockScanner {
   void reset() {
     words_.length = 0;
     words_.found = 0;
+    words_.points = 0;
     words_.g90 = false;
     words_.g91 = false;
     active_ = -1;
@@ -88,6 +86,8 @@ class BlockScanner {
   // Reads the number of `word` starting at p unless the block had that word already; returns
   // where scanning goes on.
   const unsigned char* readWordAt(int word, const unsigned char* p, const unsigned char* end);
+  // readWordAt() for a number of a shape that WordScan::readCommon() does not read.
+  const unsigned char* readUncommonWord(int word, const unsigned char* p, const unsigned char* end);
   // Completes a "G0", "G90" or "G91" whose "G" (and "9") ended the previous span.
   const unsigned char* continueAfterG(const unsigned char* p, const unsigned char* end);
 

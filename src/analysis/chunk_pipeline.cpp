@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <new>
 #include <thread>
+#include <utility>
 
 #if defined(__SSE2__)
 #include <immintrin.h>
@@ -25,7 +26,9 @@ void copyPastCache(BlockWords* to, const BlockWords& from) {
   static_assert(sizeof(BlockWords) % 16 == 0 && alignof(BlockWords) >= 16);
   const auto* source = reinterpret_cast<const __m128i*>(&from);
   auto* target = reinterpret_cast<__m128i*>(to);
-  for (std::size_t i = 0; i < sizeof(BlockWords) / 16; ++i) _mm_stream_si128(target + i, _mm_load_si128(source + i));
+  [&]<std::size_t... i>(std::index_sequence<i...>) {
+    (_mm_stream_si128(target + i, _mm_load_si128(source + i)), ...);
+  }(std::make_index_sequence<sizeof(BlockWords) / 16>{});
 #else
   *to = from;
 #endif

@@ -1,5 +1,8 @@
 #include "analysis/machining_state.h"
 
+#include <bit>
+#include <cstdint>
+
 #include "analysis/decimal_format.h"
 
 namespace korvane {
@@ -8,7 +11,14 @@ using namespace machining;
 
 namespace {
 
-bool isNonZero(const std::optional<double>& word) { return word && *word != 0; }
+// Factor from a word's number as written to input units, by whether it has a decimal point.
+constexpr double kUnitsPerWrittenUnit[] = {1, kInputScale};
+
+// `a` if `condition`, else `b`, by masking bits rather than by a branch.
+double choose(bool condition, double a, double b) {
+  const std::uint64_t mask = std::uint64_t{0} - condition;
+  return std::bit_cast<double>((std::bit_cast<std::uint64_t>(a) & mask) | (std::bit_cast<std::uint64_t>(b) & ~mask));
+}
 
 QString fixedText(double value, int decimals) { return QString::fromStdString(formatFixed(value, decimals)); }
 
@@ -54,44 +64,46 @@ void MachiningState::emitRow() {
 }
 
 void MachiningState::apply(const BlockWords& words) {
-  if (words.g90) absolute_ = true;
-  if (words.g91) absolute_ = false;
+  // Whether a block has a word, and its value, change from block to block in no order a
+  // processor can guess: the values are worked out and chosen without branching on them.
+  const auto has = [&words](BlockWord w) { return words.isFound(static_cast<int>(w)); };
+  const auto written = [&words](BlockWord w) { return words.numbers[static_cast<size_t>(w)]; };
+  // In input units; 0 for a word not written, which then neither moves nor shapes an arc.
+  const auto value = [&](BlockWord w) {
+    const double v = written(w) * kUnitsPerWrittenUnit[(words.points >> static_cast<int>(w)) & 1u];
+    return choose(has(w), v, 0.0);
+  };
 
-  const auto o = words.value(BlockWord::O);
-  const auto g0 = words.value(BlockWord::G0);
-  const auto x = words.value(BlockWord::X);
-  const auto y = words.value(BlockWord::Y);
-  const auto z = words.value(BlockWord::Z);
-  const auto i = words.value(BlockWord::I);
-  const auto j = words.value(BlockWord::J);
-  const auto r = words.value(BlockWord::R);
-  const auto f = words.word(BlockWord::F);
-
-  if (g0) motionMode_ = *g0;
-  if (isNonZero(o)) {
-    hasProgramNumber_ = true;
-    programNumber_ = *o;
+  absolute_ = (absolute_ || words.g90) && !words.g91;
+  motionMode_ = choose(has(BlockWord::G0), value(BlockWord::G0), motionMode_);
+  if (has(BlockWord::O)) [[unlikely]] {
+    if (const double o = value(BlockWord::O); o != 0) {
+      hasProgramNumber_ = true;
+      programNumber_ = o;
+    }
   }
-  if (f) feed_ = f->number;  // a feed is taken as written: F100. is 100 mm/min
-  if (feed_ == 0) feed_ = kDefaultFeed;
-  if (motionMode_ == 0) feed_ = kRapidRate;  // and stays so for a following block without F
+  feed_ = choose(has(BlockWord::F), written(BlockWord::F), feed_);  // taken as written: F100. is 100 mm/min
+  feed_ = choose(feed_ == 0, kDefaultFeed, feed_);
+  feed_ = choose(motionMode_ == 0, kRapidRate, feed_);  // and stays so for a following block without F
 
+  const double x = value(BlockWord::X);
+  const double y = value(BlockWord::Y);
+  const double z = value(BlockWord::Z);
+  const double i = value(BlockWord::I);
+  const double j = value(BlockWord::J);
+  const double r = value(BlockWord::R);
   // A word written with the value 0 does not make a move.
-  if (!(isNonZero(x) || isNonZero(y) || isNonZero(z) || isNonZero(i) || isNonZero(j) || isNonZero(r))) return;
+  if (!((x != 0) | (y != 0) | (z != 0) | (i != 0) | (j != 0) | (r != 0))) return;
 
-  Point end;
-  if (absolute_) {
-    end.x = x.value_or(position_.x);
-    end.y = y.value_or(position_.y);
-    end.z = z.value_or(position_.z);
-  } else {
-    end.x = position_.x + x.value_or(0);
-    end.y = position_.y + y.value_or(0);
-    end.z = position_.z + z.value_or(0);
-  }
+  // Absolute: a coordinate not written stays where it was. Incremental: it moves by 0.
+  const Point end{
+      choose(absolute_, choose(has(BlockWord::X), x, position_.x), position_.x + x),
+      choose(absolute_, choose(has(BlockWord::Y), y, position_.y), position_.y + y),
+      choose(absolute_, choose(has(BlockWord::Z), z, position_.z), position_.z + z),
+  };
   const double length = motionMode_ <= 1 ? lineLength(position_, end) : arcLength(position_, end, motionMode_, {r, i, j});
   time_ += (length / 1000) / feed_;
-  if (motionMode_ != 0) cuttingLength_ += length / 1000;
+  cuttingLength_ += choose(motionMode_ != 0, length / 1000, 0.0);
   position_ = end;
 }
 

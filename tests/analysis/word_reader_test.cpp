@@ -135,7 +135,9 @@ TEST(BlockScanner, AgreesWithWordReaderAtEverySplit) {
 // stand, split across pieces included.
 TEST(BlockScanner, AgreesWithWordReaderOnRandomBlocks) {
   std::mt19937 random(11);
-  const std::string alphabet = "GGG0009911XYZIJRFO..--+  (N)M";
+  // With the neighbours of the digits and the point ("/" and ":"), which a reader taking eight
+  // characters at once must not mistake for them, and a tab, which ends no number.
+  const std::string alphabet = "GGG0009911XYZIJRFO..--+  (N)M/:\t";
   std::uniform_int_distribution<size_t> pick(0, alphabet.size() - 1);
   std::uniform_int_distribution<int> digits(0, 18);
   const std::string addresses[] = {"O", "G0", "X", "Y", "Z", "I", "J", "R", "F"};
@@ -185,6 +187,27 @@ TEST(BlockScanner, StopsAtLineEndsAndBytesOutsideAscii) {
   EXPECT_EQ(scanner.words().length, 2 + 2 + 2 + 1);
   EXPECT_EQ(scanner.words().value(BlockWord::X), 1);
   EXPECT_EQ(scanner.words().value(BlockWord::Z), 3);
+}
+
+// With room to look ahead, a number is read several characters at a time; it still ends at a
+// line end or a byte outside ASCII, whatever its length.
+TEST(BlockScanner, NumbersReadAtOnceEndAtLineEndsAndBytesOutsideAscii) {
+  const std::string lookAhead(32, 'M');
+  // "\xB1" (a half-width katakana in Shift-JIS) has the low bits of the digit "1".
+  for (const std::string ending : {"\r", "\n", "\x83", "\xB1", "\xE3\x81\x82"}) {
+    for (const std::string number : {"-12.5", "7", "1234567", "-.25", "123.4567", "9.", "-"}) {
+      const std::string text = "X" + number + ending + lookAhead;
+      const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+      BlockScanner scanner;
+      EXPECT_EQ(scanner.add(p, p + text.size()), p + 1 + number.size()) << number;
+      scanner.finish();
+      const auto expected = findWord("X" + number, "X");
+      const auto actual = scanner.words().word(BlockWord::X);
+      ASSERT_TRUE(actual.has_value()) << number;
+      EXPECT_EQ(actual->number, expected->number) << number;
+      EXPECT_EQ(actual->decimalPoint, expected->decimalPoint) << number;
+    }
+  }
 }
 
 TEST(BlockScanner, TellsTheWholeBlockText) {
