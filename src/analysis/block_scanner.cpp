@@ -141,7 +141,6 @@ const unsigned char* BlockScanner::add(const unsigned char* p, const unsigned ch
     };
     beforePrevious_ = before(2);
     previous_ = before(1);
-    // Only the first characters of a block are kept.
     // Only the first characters of a block are kept; bytes past its end mean nothing there.
     if (words_.length == 0 && end - start >= static_cast<std::ptrdiff_t>(words_.head.size())) {
       std::memcpy(words_.head.data(), start, words_.head.size());

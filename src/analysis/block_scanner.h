@@ -25,7 +25,7 @@ struct alignas(16) BlockWords {
   std::uint16_t points = 0;  // bit per BlockWord: written with a decimal point
   bool g90 = false;
   bool g91 = false;
-  std::array<double, kBlockWordCount> numbers{};  // as written: X10. holds 10
+  std::array<double, kBlockWordCount> numbers{};  // as written (X10. holds 10); 0 for a word not found
 
   bool isFound(int index) const { return (found >> index) & 1u; }
   // A word is set once per block, after the block started with no points.
@@ -72,6 +72,7 @@ class BlockScanner {
     words_.length = 0;
     words_.found = 0;
     words_.points = 0;
+    words_.numbers = {};
     words_.g90 = false;
     words_.g91 = false;
     active_ = -1;

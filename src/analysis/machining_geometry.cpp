@@ -40,7 +40,6 @@ double arcLength(const Point& from, const Point& to, double motionMode, const Ar
     const double dx = to.x - from.x;
     const double dy = to.y - from.y;
     const double c = std::sqrt(dx * dx + dy * dy);
-    const double chordAngle = polarAngle(dx, dy);
     if (c == 0) {
       cx = from.x - r;
       cy = from.y;
@@ -50,7 +49,7 @@ double arcLength(const Point& from, const Point& to, double motionMode, const Ar
       double theta = arcCosine(v);
       if (motionMode == 3) theta = -theta;
       if (signedR < 0) theta = -theta;
-      const double phi = chordAngle - theta;
+      const double phi = polarAngle(dx, dy) - theta;  // from the chord's angle
       cx = from.x + r * std::cos(phi);
       cy = from.y + r * std::sin(phi);
     }

@@ -70,8 +70,7 @@ void MachiningState::apply(const BlockWords& words) {
   const auto written = [&words](BlockWord w) { return words.numbers[static_cast<size_t>(w)]; };
   // In input units; 0 for a word not written, which then neither moves nor shapes an arc.
   const auto value = [&](BlockWord w) {
-    const double v = written(w) * kUnitsPerWrittenUnit[(words.points >> static_cast<int>(w)) & 1u];
-    return choose(has(w), v, 0.0);
+    return written(w) * kUnitsPerWrittenUnit[(words.points >> static_cast<int>(w)) & 1u];
   };
 
   absolute_ = (absolute_ || words.g90) && !words.g91;
