@@ -17,13 +17,6 @@ double arcCosine(double v) {
   return std::atan(-v / std::sqrt(1 - v * v)) + 2 * std::atan(1.0);
 }
 
-double lineLength(const Point& from, const Point& to) {
-  const double dx = from.x - to.x;
-  const double dy = from.y - to.y;
-  const double dz = from.z - to.z;
-  return std::sqrt(dx * dx + dy * dy + dz * dz);
-}
-
 namespace {
 
 bool isNonZero(const std::optional<double>& word) { return word && *word != 0; }

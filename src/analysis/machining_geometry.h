@@ -4,6 +4,7 @@
 // them (π written to 15 digits, the arc cosine through arctan) keeps the figures comparable
 // down to the last shown digit.
 
+#include <cmath>
 #include <optional>
 
 namespace korvane::machining {
@@ -29,8 +30,14 @@ double polarAngle(double x, double y);
 // Arc cosine of v for |v| <= 1, as arctan(−v / √(1 − v²)) + 2·arctan(1); exactly 0 for v = 1.
 double arcCosine(double v);
 
-// Straight move (rapid or linear): the 3-D distance.
-double lineLength(const Point& from, const Point& to);
+// Straight move (rapid or linear): the 3-D distance. Inline: most blocks of a program are
+// straight moves, and a call would pass both points through memory.
+inline double lineLength(const Point& from, const Point& to) {
+  const double dx = from.x - to.x;
+  const double dy = from.y - to.y;
+  const double dz = from.z - to.z;
+  return std::sqrt(dx * dx + dy * dy + dz * dz);
+}
 
 // Words of an arc block that shape the arc, in input units; nothing for a word not written.
 struct ArcWords {
