@@ -1,5 +1,6 @@
 #include "analysis/chunk_pipeline.h"
 
+#include <QThread>
 #include <algorithm>
 #include <new>
 #include <thread>
@@ -82,9 +83,16 @@ struct ChunkPipeline::Slot {
   Continuation from;  // where the chunk before ended, when this one goes on from it
 };
 
-ChunkPipeline::ChunkPipeline(qsizetype chunkSize, int slotCount)
-    : chunkSize_(std::max<qsizetype>(chunkSize, 64)), waiting_(std::make_unique<Continuation>()) {
-  for (int i = 0; i < std::max(slotCount, 2); ++i) {
+int ChunkPipeline::helpersForThisMachine() {
+  // The processors this process may run on, not all those of the machine.
+  return std::clamp(QThread::idealThreadCount() - 1, 1, kMostHelpers);
+}
+
+ChunkPipeline::ChunkPipeline(qsizetype chunkSize, int slotCount, int helperCount)
+    : chunkSize_(std::max<qsizetype>(chunkSize, 64)),
+      helperCount_(std::max(helperCount, 1)),
+      waiting_(std::make_unique<Continuation>()) {
+  for (int i = 0; i < std::max(slotCount, 2) + helperCount_ - 1; ++i) {
     auto slot = std::make_unique<Slot>();
     slot->bytes.resize(kHeadroom + static_cast<std::size_t>(chunkSize_));
     const std::size_t room = static_cast<std::size_t>(chunkSize_) + 1;
@@ -238,7 +246,8 @@ qint64 ChunkPipeline::run(const Read& read, const Measure& measure) {
   waitingFor_ = -1;
   for (auto& slot : slots_) slot->state = Slot::State::Free;
 
-  std::thread helper([this] { helperLoop(); });
+  std::vector<std::thread> helpers;
+  for (int i = 0; i < helperCount_; ++i) helpers.emplace_back([this] { helperLoop(); });
   qint64 status = 0;
   std::unique_lock lock(mutex_);
   for (;;) {
@@ -263,7 +272,7 @@ qint64 ChunkPipeline::run(const Read& read, const Measure& measure) {
     changed_.wait(lock);
   }
   lock.unlock();
-  helper.join();  // it has been told that the last chunk was read, and stops
+  for (std::thread& helper : helpers) helper.join();  // told that the last chunk was read, they stop
   read_ = nullptr;
   return status;
 }

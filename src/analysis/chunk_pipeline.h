@@ -1,9 +1,9 @@
 #pragma once
-// Splits a large file into blocks on two threads at once while the calling thread measures them
-// in file order. The file is read in chunks, one thread reading at a time; a chunk ends where a
-// new record or a block within a record starts afresh, so each chunk is split on its own by
-// whichever thread is free. A stretch with no such place (one immense line) is split in order,
-// each chunk going on where the one before it stopped.
+// Splits a large file into blocks on helper threads and the calling thread at once while the
+// calling thread measures them in file order. The file is read in chunks, one thread reading at a
+// time; a chunk ends where a new record or a block within a record starts afresh, so each chunk is
+// split on its own by whichever thread is free. A stretch with no such place (one immense line) is
+// split in order, each chunk going on where the one before it stopped.
 
 #include <QtGlobal>
 #include <condition_variable>
@@ -26,14 +26,22 @@ class ChunkPipeline {
 
   static constexpr qsizetype kDefaultChunkSize = 64 * 1024;
   static constexpr int kDefaultSlotCount = 4;
+  // Measuring, on the calling thread alone, is about two fifths of the work: with two helpers
+  // splitting, the calling thread is already the one the others wait for.
+  static constexpr int kMostHelpers = 2;
+
+  // One helper per processor beyond the calling thread's, at least one, at most kMostHelpers.
+  static int helpersForThisMachine();
 
   // Memory stays bounded: a chunk of n bytes holds at most n + 1 blocks (a file of bare CRs has
   // one per byte), so the slots hold at most slotCount × (chunkSize + 1) blocks whatever the file.
-  explicit ChunkPipeline(qsizetype chunkSize = kDefaultChunkSize, int slotCount = kDefaultSlotCount);
+  // Each helper beyond the first gets a slot of its own.
+  explicit ChunkPipeline(qsizetype chunkSize = kDefaultChunkSize, int slotCount = kDefaultSlotCount,
+                         int helperCount = 1);
   ~ChunkPipeline();
 
   // Reads through `read` (bytes read, 0 at the end, negative on an error) on this thread and
-  // one more, and hands the blocks to `measure` on this thread, in file order, exactly as
+  // the helpers, and hands the blocks to `measure` on this thread, in file order, exactly as
   // BlockSplitter::stream() would hand them on. Returns the negative status of a failed read
   // (the blocks that ended before it have been measured, the unfinished one is dropped), else 0.
   qint64 run(const Read& read, const Measure& measure);
@@ -57,6 +65,7 @@ class ChunkPipeline {
   Slot* slotOf(std::int64_t chunk);
 
   const qsizetype chunkSize_;
+  const int helperCount_;
   std::vector<std::unique_ptr<Slot>> slots_;
   const Read* read_ = nullptr;
 

@@ -16,8 +16,8 @@ namespace korvane {
 class MachiningTimeCalculator {
  public:
   static constexpr qsizetype kDefaultBufferSize = 256 * 1024;
-  // From this size on a file is split on two threads while this one also measures.
-  static constexpr qint64 kTwoThreadFileSize = 4 * 1024 * 1024;
+  // From this size on a file is split on helper threads too while this one also measures.
+  static constexpr qint64 kHelperThreadsFileSize = 4 * 1024 * 1024;
 
   explicit MachiningTimeCalculator(MachiningState::RowHandler onRow, qsizetype bufferSize = kDefaultBufferSize);
 

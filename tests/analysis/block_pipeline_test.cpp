@@ -101,11 +101,11 @@ Outcome oneThread(const std::string& bytes, unsigned seed, qint64 maxRead, qint6
 }
 
 Outcome chunked(const std::string& bytes, qsizetype chunkSize, int slotCount, unsigned seed, qint64 maxRead,
-                qint64 failAfter = -1) {
+                qint64 failAfter = -1, int helperCount = 1) {
   Outcome outcome;
   const std::thread::id caller = std::this_thread::get_id();
   bool onCaller = true;
-  ChunkPipeline pipeline(chunkSize, slotCount);
+  ChunkPipeline pipeline(chunkSize, slotCount, helperCount);
   ScriptedRead read(bytes, seed, maxRead, failAfter);
   outcome.status = pipeline.run(std::ref(read), [&](std::span<const BlockWords> blocks) {
     onCaller = onCaller && std::this_thread::get_id() == caller;
@@ -172,10 +172,13 @@ TEST(ChunkPipeline, BlocksAreThoseOfTheOneThreadSplitterWhereverChunksAreCut) {
     const qsizetype chunk = std::array<qsizetype, 5>{64, 65, 100, 257, 1000}[static_cast<size_t>(round % 5)];
     const int slotCount = 2 + round % 3;
     const qint64 maxRead = 1 + round % 7 * 40;
-    const std::string what = "round " + std::to_string(round) + ", chunk " + std::to_string(chunk);
+    const int helperCount = 1 + round % 4 / 2 + round % 7 / 6;  // 1 to 3, in no step with the others
+    const std::string what = "round " + std::to_string(round) + ", chunk " + std::to_string(chunk) + ", " +
+                             std::to_string(helperCount) + " helpers";
     const Outcome expected = oneThread(text, static_cast<unsigned>(round), maxRead);
     ASSERT_GT(expected.blocks.size(), 10u) << what;
-    expectSame(expected, chunked(text, chunk, slotCount, static_cast<unsigned>(round), maxRead), what);
+    expectSame(expected, chunked(text, chunk, slotCount, static_cast<unsigned>(round), maxRead, -1, helperCount),
+               what);
   }
 }
 
@@ -191,8 +194,11 @@ TEST(ChunkPipeline, LinesWithoutAFreshStartGoOnAcrossChunks) {
   };
   for (const std::string& text : texts) {
     for (const qsizetype chunk : {64, 67, 129}) {
-      const std::string what = text.substr(0, 12) + ", chunk " + std::to_string(chunk);
-      expectSame(oneThread(text, 1, 1000), chunked(text, chunk, 2, 1, 1000), what);
+      for (const int helperCount : {1, 3}) {
+        const std::string what =
+            text.substr(0, 12) + ", chunk " + std::to_string(chunk) + ", " + std::to_string(helperCount) + " helpers";
+        expectSame(oneThread(text, 1, 1000), chunked(text, chunk, 2, 1, 1000, -1, helperCount), what);
+      }
     }
   }
 }
@@ -205,6 +211,7 @@ TEST(ChunkPipeline, FailedReadHandsOnWhatEndedBeforeItAndItsStatus) {
     const Outcome expected = oneThread(text, 3, 50, failAfter);
     ASSERT_EQ(expected.status, -5) << what;
     expectSame(expected, chunked(text, 64, 3, 3, 50, failAfter), what);
+    expectSame(expected, chunked(text, 64, 3, 3, 50, failAfter, 3), what + ", 3 helpers");
   }
 }
 
@@ -236,7 +243,7 @@ QByteArray largeProgram(qint64 atLeast) {
 }  // namespace
 
 TEST(MachiningPipeline, LargeFileGivesTheRowsOfTheOneThreadReading) {
-  const QByteArray program = largeProgram(MachiningTimeCalculator::kTwoThreadFileSize + 12345);
+  const QByteArray program = largeProgram(MachiningTimeCalculator::kHelperThreadsFileSize + 12345);
   QTemporaryDir dir;
   ASSERT_TRUE(dir.isValid());
   const QString path = dir.filePath(QStringLiteral("big.nc"));
