@@ -51,6 +51,11 @@ struct alignas(16) BlockWords {
     const auto reading = word(w);
     return reading ? std::optional<double>(reading->scaled()) : std::nullopt;
   }
+  // The value in input units, 0 for a word not found: no branch on whether it was.
+  double valueOrZero(BlockWord w) const {
+    const int index = static_cast<int>(w);
+    return WordReading{numbers[static_cast<size_t>(index)], ((points >> index) & 1u) != 0}.scaled();
+  }
 };
 
 class BlockScanner {

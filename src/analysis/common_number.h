@@ -52,6 +52,18 @@ inline int leadingDigits(std::uint64_t v) {
   return notDigit == 0 ? 8 : std::countr_zero(notDigit) / 8;
 }
 
+// The number, negative when `negative`: the sign goes in as a bit (the magnitude is not negative).
+inline double withSign(double magnitude, bool negative) {
+  return std::bit_cast<double>(std::bit_cast<std::uint64_t>(magnitude) | static_cast<std::uint64_t>(negative) << 63);
+}
+
+// Past the blanks from p on when a character that ends the word (a letter, a parenthesis, a line
+// end) follows them; else nullptr: the word has another shape, or may go on past `end`.
+[[gnu::always_inline]] inline const unsigned char* pastBlanksToWordEnd(const unsigned char* p, const unsigned char* end) {
+  while (p < end && *p == ' ') ++p;
+  return p < end && word_scan::kKindOf[*p] == word_scan::kOther ? p : nullptr;
+}
+
 // The value of the first n (0 to 7) digits of the eight characters.
 inline std::uint64_t digitsValue(std::uint64_t v, int n) {
   v = (v << (8 * (7 - n))) << 8;  // the digits to the top, zeros ahead of them (all zeros for none)
@@ -68,10 +80,7 @@ inline std::uint64_t digitsValue(std::uint64_t v, int n) {
   const std::uint64_t joined = (afterSign & below) | ((afterSign >> 8) & ~below);
   const bool point = pointIn != 0;
   const int fractionDigits = point ? characters - 1 - std::countr_zero(pointIn) / 8 : 0;
-  // The sign goes in as a bit: the magnitude is not negative.
-  const auto magnitude = static_cast<double>(digitsValue(joined, characters - point));
-  const auto sign = static_cast<std::uint64_t>(negative) << 63;
-  return {std::bit_cast<double>(std::bit_cast<std::uint64_t>(magnitude) | sign), fractionDigits, point};
+  return {withSign(static_cast<double>(digitsValue(joined, characters - point)), negative), fractionDigits, point};
 }
 
 // A number of up to 15 digits: the integer digits, then those after the point, in runs of
@@ -95,10 +104,8 @@ inline std::uint64_t digitsValue(std::uint64_t v, int n) {
     mantissa = mantissa * kPowers[fractionDigits] + digitsValue(fraction, fractionDigits);
     p += fractionDigits;
   }
-  while (p < end && *p == ' ') ++p;
-  if (p == end || word_scan::kKindOf[*p] != word_scan::kOther) return nullptr;
-  const auto magnitude = static_cast<double>(mantissa);
-  reading = {negative ? -magnitude : magnitude, fractionDigits, point};
+  p = pastBlanksToWordEnd(p, end);
+  if (p) reading = {withSign(static_cast<double>(mantissa), negative), fractionDigits, point};
   return p;
 }
 
@@ -116,17 +123,11 @@ inline std::uint64_t digitsValue(std::uint64_t v, int n) {
   const std::uint64_t pointsIn = points & ((std::uint64_t{1} << (8 * length)) - 1);
   if ((pointsIn & (pointsIn - 1)) != 0) return nullptr;  // a second point: "1.2.3"
   const auto terminator = static_cast<unsigned char>(characters >> (8 * length));
-  const unsigned char* after = p + negative + length + (terminator == ' ');
-  while (after < end && *after == ' ') ++after;
-  if (after == end || word_scan::kKindOf[*after] != word_scan::kOther) return nullptr;
-  reading = digitsOf(characters, pointsIn, length, negative);
+  // Stepping over a blank right after the number here, rather than in the loop, keeps the loop
+  // out of the steps that the next word's start waits on.
+  const unsigned char* const after = pastBlanksToWordEnd(p + negative + length + (terminator == ' '), end);
+  if (after) reading = digitsOf(characters, pointsIn, length, negative);
   return after;
-}
-
-// Reads with the fastest reader the processor has; needs kLookAhead characters from p on.
-[[gnu::always_inline]] inline const unsigned char* read(const unsigned char* p, const unsigned char* end,
-                                                        WordDigits& reading) {
-  return readEightAtATime(p, end, reading);
 }
 
 }  // namespace korvane::common_number

@@ -11,9 +11,6 @@ using namespace machining;
 
 namespace {
 
-// Factor from a word's number as written to input units, by whether it has a decimal point.
-constexpr double kUnitsPerWrittenUnit[] = {1, kInputScale};
-
 // `a` if `condition`, else `b`, by masking bits rather than by a branch.
 double choose(bool condition, double a, double b) {
   const std::uint64_t mask = std::uint64_t{0} - condition;
@@ -68,10 +65,8 @@ void MachiningState::apply(const BlockWords& words) {
   // processor can guess: the values are worked out and chosen without branching on them.
   const auto has = [&words](BlockWord w) { return words.isFound(static_cast<int>(w)); };
   const auto written = [&words](BlockWord w) { return words.numbers[static_cast<size_t>(w)]; };
-  // In input units; 0 for a word not written, which then neither moves nor shapes an arc.
-  const auto value = [&](BlockWord w) {
-    return written(w) * kUnitsPerWrittenUnit[(words.points >> static_cast<int>(w)) & 1u];
-  };
+  // 0 for a word not written, which then neither moves nor shapes an arc.
+  const auto value = [&words](BlockWord w) { return words.valueOrZero(w); };
 
   absolute_ = (absolute_ || words.g90) && !words.g91;
   motionMode_ = choose(has(BlockWord::G0), value(BlockWord::G0), motionMode_);

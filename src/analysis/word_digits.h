@@ -16,7 +16,12 @@ inline constexpr unsigned char kOtherCharacter = 0x80;
 struct WordReading {
   double number = 0;          // the leading number as written
   bool decimalPoint = false;  // the digits carried a decimal point
-  double scaled() const { return decimalPoint ? number * kInputScale : number; }
+  // Times 1 or kInputScale, picked from a table: whether a word has a point changes from word to
+  // word in no order a processor can guess. (Times 1 is exact.)
+  double scaled() const {
+    static constexpr double kFactor[] = {1, kInputScale};
+    return number * kFactor[decimalPoint];
+  }
 };
 
 namespace word_scan {

@@ -109,7 +109,7 @@ class WordScan {
   [[gnu::always_inline]] static const unsigned char* readCommon(const unsigned char* p, const unsigned char* end, WordDigits& reading) {
     if constexpr (std::endian::native == std::endian::little) {
       // With room to look ahead, several characters at a time.
-      if (end - p >= common_number::kLookAhead) return common_number::read(p, end, reading);
+      if (end - p >= common_number::kLookAhead) return common_number::readEightAtATime(p, end, reading);
     }
     const bool negative = p < end && *p == '-';
     p += negative;
@@ -119,10 +119,8 @@ class WordScan {
     const int integerDigits = digits;
     const bool point = p < end && *p == '.';
     if (point && !appendDigits(++p, end, mantissa, digits)) return nullptr;
-    while (p < end && *p == ' ') ++p;
-    if (p == end || word_scan::kKindOf[*p] != word_scan::kOther) return nullptr;
-    const double magnitude = static_cast<double>(mantissa);
-    reading = {negative ? -magnitude : magnitude, digits - integerDigits, point};
+    p = common_number::pastBlanksToWordEnd(p, end);
+    if (p) reading = {common_number::withSign(static_cast<double>(mantissa), negative), digits - integerDigits, point};
     return p;
   }
 
