@@ -1,6 +1,9 @@
 #include "analysis/block_scanner.h"
 
+#include <bit>
 #include <cstring>
+
+#include "analysis/shuffled_number.h"
 
 namespace korvane {
 
@@ -150,6 +153,58 @@ const unsigned char* BlockScanner::add(const unsigned char* p, const unsigned ch
     words_.length += p - start;
   }
   return p;
+}
+
+template <bool kShuffled>
+[[gnu::always_inline]] inline bool BlockScanner::readPlainLineWith(const unsigned char* start, int length,
+                                                                   std::uint64_t letters, const unsigned char* end) {
+  // The letters come from the flags, not from where the number before them ended: each word is
+  // read on its own. A number of the common shape never holds a letter, so no flagged letter
+  // lies inside one, just as the character-by-character scan never meets one there.
+  std::uint16_t found = 0;
+  bool g90 = false;
+  bool g91 = false;
+  while (letters != 0) {
+    const unsigned char* const at = start + std::countr_zero(letters);
+    letters &= letters - 1;
+    const unsigned char c = *at;
+    int word = kLetterWord[c];
+    if (c == 'G') {
+      g90 |= at[1] == '9' && at[2] == '0';
+      g91 |= at[1] == '9' && at[2] == '1';
+      if (at[1] != '0') continue;
+      word = kG0;  // its number starts at the "0"
+    }
+    const auto bit = static_cast<std::uint16_t>(1u << word);
+    if (found & bit) continue;
+    found = static_cast<std::uint16_t>(found | bit);
+    WordDigits reading;
+    const unsigned char* after = nullptr;
+#ifdef KORVANE_SHUFFLED_NUMBER
+    if constexpr (kShuffled) after = shuffled_number::read(at + 1, end, reading);
+#endif
+    if (!after) after = WordScan::readCommon(at + 1, end, reading);
+    if (!after) [[unlikely]] {
+      reset();
+      return false;
+    }
+    words_.set(word, reading);
+  }
+  words_.found = found;
+  words_.g90 = g90;
+  words_.g91 = g91;
+  // As add() does: an empty line keeps the head it had.
+  if (length > 0) std::memcpy(words_.head.data(), start, words_.head.size());
+  words_.length = length;
+  return true;
+}
+
+bool BlockScanner::readPlainLine(const unsigned char* start, int length, std::uint64_t letters,
+                                 const unsigned char* end) {
+#ifdef KORVANE_SHUFFLED_NUMBER
+  if (shuffled_number::inUse().load(std::memory_order_relaxed)) return readPlainLineWith<true>(start, length, letters, end);
+#endif
+  return readPlainLineWith<false>(start, length, letters, end);
 }
 
 }  // namespace korvane

@@ -87,7 +87,19 @@ class BlockScanner {
 
   const BlockWords& words() const { return words_; }
 
+  // No character of the block taken yet.
+  bool isFresh() const { return words_.length == 0 && active_ < 0; }
+
+  // Takes a whole line [start, start + length) of characters other than CR, LF and bytes outside
+  // ASCII into a fresh block: `letters` flags (bit i for start[i]) every G, O, X, Y, Z, I, J, R
+  // and F of it, and `end` lies at least kLookAhead characters past the line. False, with the
+  // block left fresh, when a number on the line has a shape only the character-by-character
+  // reading takes.
+  bool readPlainLine(const unsigned char* start, int length, std::uint64_t letters, const unsigned char* end);
+
  private:
+  template <bool kShuffled>
+  bool readPlainLineWith(const unsigned char* start, int length, std::uint64_t letters, const unsigned char* end);
   void keepHead(const unsigned char* p, const unsigned char* end);
   // Reads the number of `word` starting at p unless the block had that word already; returns
   // where scanning goes on.

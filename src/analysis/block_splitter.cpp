@@ -1,7 +1,10 @@
 #include "analysis/block_splitter.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
+
+#include "analysis/line_characters.h"
 
 namespace korvane {
 
@@ -47,8 +50,18 @@ const unsigned char* BlockSplitter::process(const unsigned char* p, const unsign
         continue;
       }
     }
+    if (remainder_ == Remainder::Empty && end - p >= 2 && !line_characters::endsPlainLine(p[0]) &&
+        !line_characters::endsPlainLine(p[1])) {
+      // Two plain characters follow the LF that ended the last block: the rest of the record
+      // is read, from the next block on, as any record is.
+      remainder_ = Remainder::None;
+    }
     if (remainder_ == Remainder::None) {
-      // The bulk of a file: runs of ASCII characters within a block.
+      if (block_.isFresh()) {
+        p = plainLines(p, end);
+        if (p == end) break;
+      }
+      // Runs of ASCII characters within a block.
       const unsigned char* stopped = block_.add(p, end);
       if (stopped != p) recordOpen_ = true;
       p = stopped;
@@ -70,6 +83,50 @@ const unsigned char* BlockSplitter::process(const unsigned char* p, const unsign
     character(b);
   }
   return p;
+}
+
+const unsigned char* BlockSplitter::plainLines(const unsigned char* p, const unsigned char* end) {
+  using namespace line_characters;
+  // Room for a window of flags, the number readers' look-ahead from its last character, and the
+  // two characters after an LF that tell whether the next block starts afresh.
+  constexpr std::ptrdiff_t kRoom = kWidth + common_number::kLookAhead + 2;
+  const unsigned char* line = p;
+  std::uint64_t letters = 0;   // flags from `line` on, to the end of the window
+  std::uint64_t lineEnds = 0;
+  int left = 0;  // characters from `line` to the end of the window
+  for (;;) {
+    if (lineEnds == 0) {
+      if (end - line < kRoom) return line;
+      const Flags flags = flagsOf(line);
+      letters = flags.letters;
+      lineEnds = flags.lineEnds;
+      left = kWidth;
+      if (lineEnds == 0) return line;  // a line of 64 characters or more
+    }
+    const int length = std::countr_zero(lineEnds);
+    const unsigned char* const lineEnd = line + length;
+    int endLength = 1;
+    if (*lineEnd == '\r') {
+      endLength += lineEnd[1] == '\n';
+    } else if (*lineEnd != '\n' || endsPlainLine(lineEnd[1]) || endsPlainLine(lineEnd[2])) {
+      // A byte outside ASCII, or an LF after which the next block is not read the usual way
+      // (at most one character follows it in the record).
+      return line;
+    }
+    if (!block_.readPlainLine(line, length, letters & ((std::uint64_t{1} << length) - 1), end)) return line;
+    consumer_->take(block_.words());
+    block_.reset();
+    recordOpen_ = *lineEnd == '\n';  // an LF ends a block, not the record
+    const int taken = length + endLength;
+    line += taken;
+    if (taken >= left) {
+      lineEnds = 0;
+      continue;
+    }
+    letters >>= taken;
+    lineEnds >>= taken;
+    left -= taken;
+  }
 }
 
 void BlockSplitter::character(unsigned char c) {

@@ -44,6 +44,9 @@ class BlockSplitter {
   void continueFrom(const BlockSplitter& other);
 
  private:
+  // Takes whole plain lines from p on, each a block, while they come; returns where it stopped,
+  // at the start of a fresh block.
+  const unsigned char* plainLines(const unsigned char* p, const unsigned char* end);
   void character(unsigned char c);
   void endRecord();
   void endBlock();
