@@ -2,6 +2,7 @@
 
 #include <bit>
 #include <cstring>
+#include <optional>
 
 #include "analysis/shuffled_number.h"
 
@@ -38,6 +39,15 @@ constexpr std::array<std::int8_t, 256> kLetterWord = [] {
 }();
 
 constexpr int kG0 = static_cast<int>(BlockWord::G0);
+
+// A number that the shuffling reader leaves: read by WordScan::readCommon(), or nothing for a
+// shape that only the character-by-character reading takes. Out of line, so that the common
+// path keeps its reading in registers.
+[[gnu::noinline]] std::optional<WordReading> readLessCommonNumber(const unsigned char* p, const unsigned char* end) {
+  WordDigits digits;
+  if (!WordScan::readCommon(p, end, digits)) return std::nullopt;
+  return digits.reading();
+}
 
 }  // namespace
 
@@ -162,6 +172,7 @@ template <bool kShuffled>
   // read on its own. A number of the common shape never holds a letter, so no flagged letter
   // lies inside one, just as the character-by-character scan never meets one there.
   std::uint16_t found = 0;
+  std::uint16_t points = 0;
   bool g90 = false;
   bool g91 = false;
   while (letters != 0) {
@@ -178,19 +189,31 @@ template <bool kShuffled>
     const auto bit = static_cast<std::uint16_t>(1u << word);
     if (found & bit) continue;
     found = static_cast<std::uint16_t>(found | bit);
-    WordDigits reading;
-    const unsigned char* after = nullptr;
+    WordDigits digits;
+    bool read = false;
 #ifdef KORVANE_SHUFFLED_NUMBER
-    if constexpr (kShuffled) after = shuffled_number::read(at + 1, end, reading);
+    if constexpr (kShuffled) read = shuffled_number::read(at + 1, end, digits) != nullptr;
 #endif
-    if (!after) after = WordScan::readCommon(at + 1, end, reading);
-    if (!after) [[unlikely]] {
-      reset();
-      return false;
+    WordReading reading = digits.reading();
+    if (!read) {
+      if constexpr (kShuffled) {
+        const auto other = readLessCommonNumber(at + 1, end);
+        read = other.has_value();
+        if (read) reading = *other;
+      } else {
+        read = WordScan::readCommon(at + 1, end, digits) != nullptr;
+        reading = digits.reading();
+      }
+      if (!read) [[unlikely]] {
+        reset();
+        return false;
+      }
     }
-    words_.set(word, reading);
+    words_.numbers[static_cast<size_t>(word)] = reading.number;
+    points = static_cast<std::uint16_t>(points | (unsigned{reading.decimalPoint} << word));
   }
   words_.found = found;
+  words_.points = points;
   words_.g90 = g90;
   words_.g91 = g91;
   // As add() does: an empty line keeps the head it had.
