@@ -113,7 +113,10 @@ const unsigned char* BlockSplitter::plainLines(const unsigned char* p, const uns
       // (at most one character follows it in the record).
       return line;
     }
-    if (!block_.readPlainLine(line, length, letters & ((std::uint64_t{1} << length) - 1), end)) return line;
+    // An empty line is an empty block, as the fresh block already is.
+    if (length > 0 && !block_.readPlainLine(line, length, letters & ((std::uint64_t{1} << length) - 1), end)) {
+      return line;
+    }
     consumer_->take(block_.words());
     block_.reset();
     recordOpen_ = *lineEnd == '\n';  // an LF ends a block, not the record
