@@ -40,6 +40,7 @@ constexpr std::array<std::int8_t, 256> kLetterWord = [] {
 
 constexpr int kG0 = static_cast<int>(BlockWord::G0);
 
+#ifdef KORVANE_SHUFFLED_NUMBER
 // A number that the shuffling reader leaves: read by WordScan::readCommon(), or nothing for a
 // shape that only the character-by-character reading takes. Out of line, so that the common
 // path keeps its reading in registers.
@@ -47,6 +48,29 @@ constexpr int kG0 = static_cast<int>(BlockWord::G0);
   WordDigits digits;
   if (!WordScan::readCommon(p, end, digits)) return std::nullopt;
   return digits.reading();
+}
+#endif
+
+// Reads the number at p into `reading`; false for a shape that only the character-by-character
+// reading takes.
+template <bool kShuffled>
+[[gnu::always_inline]] inline bool readNumber(const unsigned char* p, const unsigned char* end, WordReading& reading) {
+#ifdef KORVANE_SHUFFLED_NUMBER
+  if constexpr (kShuffled) {
+    WordDigits digits;
+    if (shuffled_number::read(p, end, digits)) [[likely]] {
+      reading = digits.reading();
+      return true;
+    }
+    const auto other = readLessCommonNumber(p, end);
+    if (other) reading = *other;
+    return other.has_value();
+  }
+#endif
+  WordDigits digits;
+  if (!WordScan::readCommon(p, end, digits)) return false;
+  reading = digits.reading();
+  return true;
 }
 
 }  // namespace
@@ -189,25 +213,10 @@ template <bool kShuffled>
     const auto bit = static_cast<std::uint16_t>(1u << word);
     if (found & bit) continue;
     found = static_cast<std::uint16_t>(found | bit);
-    WordDigits digits;
-    bool read = false;
-#ifdef KORVANE_SHUFFLED_NUMBER
-    if constexpr (kShuffled) read = shuffled_number::read(at + 1, end, digits) != nullptr;
-#endif
-    WordReading reading = digits.reading();
-    if (!read) {
-      if constexpr (kShuffled) {
-        const auto other = readLessCommonNumber(at + 1, end);
-        read = other.has_value();
-        if (read) reading = *other;
-      } else {
-        read = WordScan::readCommon(at + 1, end, digits) != nullptr;
-        reading = digits.reading();
-      }
-      if (!read) [[unlikely]] {
-        reset();
-        return false;
-      }
+    WordReading reading;
+    if (!readNumber<kShuffled>(at + 1, end, reading)) [[unlikely]] {
+      reset();
+      return false;
     }
     words_.numbers[static_cast<size_t>(word)] = reading.number;
     points = static_cast<std::uint16_t>(points | (unsigned{reading.decimalPoint} << word));

@@ -50,17 +50,11 @@ const unsigned char* BlockSplitter::process(const unsigned char* p, const unsign
         continue;
       }
     }
-    if (remainder_ == Remainder::Empty && end - p >= 2 && !line_characters::endsPlainLine(p[0]) &&
-        !line_characters::endsPlainLine(p[1])) {
-      // Two plain characters follow the LF that ended the last block: the rest of the record
-      // is read, from the next block on, as any record is.
+    if (remainder_ == Remainder::Empty && end - p >= 2 && line_characters::blockGoesOnAfterLineFeed(p)) {
       remainder_ = Remainder::None;
     }
     if (remainder_ == Remainder::None) {
-      if (block_.isFresh()) {
-        p = plainLines(p, end);
-        if (p == end) break;
-      }
+      if (block_.isFresh()) p = plainLines(p, end);  // whole plain lines at once
       // Runs of ASCII characters within a block.
       const unsigned char* stopped = block_.add(p, end);
       if (stopped != p) recordOpen_ = true;
@@ -108,7 +102,7 @@ const unsigned char* BlockSplitter::plainLines(const unsigned char* p, const uns
     int endLength = 1;
     if (*lineEnd == '\r') {
       endLength += lineEnd[1] == '\n';
-    } else if (*lineEnd != '\n' || endsPlainLine(lineEnd[1]) || endsPlainLine(lineEnd[2])) {
+    } else if (*lineEnd != '\n' || !blockGoesOnAfterLineFeed(lineEnd + 1)) {
       // A byte outside ASCII, or an LF after which the next block is not read the usual way
       // (at most one character follows it in the record).
       return line;

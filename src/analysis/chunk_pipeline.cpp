@@ -6,6 +6,8 @@
 #include <thread>
 #include <utility>
 
+#include "analysis/line_characters.h"
+
 #if defined(__SSE2__)
 #include <immintrin.h>
 #endif
@@ -16,9 +18,6 @@ namespace {
 
 // Room before a chunk for the first bytes of a character that the chunk before it ended within.
 constexpr std::size_t kHeadroom = 8;
-
-// A character that is neither CR nor LF and takes one byte.
-bool isPlainCharacter(unsigned char c) { return c >= 0x20 && c < 0x7F; }
 
 // Stores that bypass this core's cache: most blocks are measured on the other core, and an
 // ordinary store would first fetch each line of the slot back from it, block after block.
@@ -110,7 +109,11 @@ const unsigned char* ChunkPipeline::lastFreshStart(const unsigned char* begin, c
     const unsigned char before = s[-1];
     if (before == '\n') {
       if (s[-2] == '\r') return s;  // CR LF ended a record
-      if (end - s >= 2 && isPlainCharacter(s[-2]) && isPlainCharacter(s[0]) && isPlainCharacter(s[1])) return s;
+      // An LF that ended a block within a record (a character of one byte before it), and the
+      // next block read as any is.
+      if (end - s >= 2 && !line_characters::endsPlainLine(s[-2]) && line_characters::blockGoesOnAfterLineFeed(s)) {
+        return s;
+      }
     } else if (before == '\r' && s < end && s[0] != '\n') {
       return s;  // a lone CR ended a record
     }

@@ -28,6 +28,11 @@ inline constexpr std::array<bool, 256> kIsLetter = [] {
 
 inline constexpr bool endsPlainLine(unsigned char c) { return c == '\r' || c == '\n' || c >= 0x80; }
 
+// After an LF that ended a block, the next character is held back (a lone last character of a
+// record is dropped). When the two characters from p on are of one byte and neither CR nor LF,
+// the next block is read just as at the start of a record.
+inline bool blockGoesOnAfterLineFeed(const unsigned char* p) { return !endsPlainLine(p[0]) && !endsPlainLine(p[1]); }
+
 // The flags of the 64 characters from p on (bit i for p[i]).
 inline Flags flagsOf(const unsigned char* p) {
   Flags flags;

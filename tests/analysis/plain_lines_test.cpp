@@ -145,7 +145,6 @@ TEST(PlainLines, GiveTheBlocksOfTheCharacterByCharacterReading) {
 TEST(ShuffledNumber, ReadsAsTheCharacterByCharacterReading) {
   const std::vector<std::string> endings = {"X", "(", "\r", "\n", " X", "  Y", " 1", "+", "-", ".", ":", "/", "\t",
                                             "\x80", "\xB1", "0"};
-  int read = 0;
   for (const std::string sign : {"", "-", "+"}) {
     for (int digits = 0; digits <= 10; ++digits) {
       for (int point = -1; point <= digits; ++point) {
@@ -161,12 +160,16 @@ TEST(ShuffledNumber, ReadsAsTheCharacterByCharacterReading) {
           const auto* end = p + text.size();
           WordDigits shuffled;
           const unsigned char* const shuffledEnd = shuffled_number::read(p, end, shuffled);
+          // The usual shapes, not left to the other readers: "-" or no sign, at most eight digits
+          // with a point among them or none, then a letter.
+          if (sign != "+" && digits <= shuffled_number::kMostDigits && ending == "X") {
+            EXPECT_TRUE(shuffledEnd) << text;
+          }
           if (!shuffledEnd) {
             EXPECT_TRUE(digits + (ending == "0") > shuffled_number::kMostDigits || !WordScan::readCommon(p, end, shuffled))
                 << text;
             continue;
           }
-          ++read;
           WordScan scan;
           EXPECT_EQ(shuffledEnd, scan.feed(p, end)) << text;
           const WordReading expected = scan.reading();
@@ -178,6 +181,5 @@ TEST(ShuffledNumber, ReadsAsTheCharacterByCharacterReading) {
       }
     }
   }
-  EXPECT_GT(read, 500);  // the common shapes were read by shuffling, not all left to the other readers
 }
 #endif
