@@ -11,6 +11,7 @@ packages=(
   xdg-utils
   msmtp msmtp-mta python3 python3-aiosmtpd
   time
+  libboost-python1.74.0
 )
 
 missing=()

@@ -6,6 +6,7 @@ cd "$(dirname "$0")/.."
 flavour=${1:-release}
 scripts/deps.sh
 scripts/build.sh "$flavour"
+scripts/reference.sh
 export QT_QPA_PLATFORM=offscreen
 if [ "$flavour" = sanitize ]; then
   # Leak checking is off: Qt, fontconfig and D-Bus keep process-lifetime allocations that

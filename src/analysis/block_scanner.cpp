@@ -1,242 +1,301 @@
 #include "analysis/block_scanner.h"
 
-#include <bit>
-#include <cstring>
-#include <optional>
+#include <algorithm>
+#include <array>
 
-#include "analysis/shuffled_number.h"
+#include "analysis/nc_character.h"
 
 namespace korvane {
 
 namespace {
 
-// What a character means to a block outside of a word being read. Digits pass: only a "G"
-// makes the "0", "90" or "91" after it matter, so the scan stops at the "G" and looks ahead.
-enum Role : std::uint8_t { kPass, kEnd, kG, kWordLetter };
+// What a character means between words.
+enum Kind : std::uint8_t { kIgnored, kLetter, kDigit, kPoint, kSign, kBlank, kOpen, kClose, kSemicolon, kStop };
 
-constexpr std::array<std::uint8_t, 256> kRole = [] {
+constexpr std::array<std::uint8_t, 256> kKind = [] {
   std::array<std::uint8_t, 256> table{};
-  for (int c = 0x80; c < 0x100; ++c) table[static_cast<size_t>(c)] = kEnd;
-  table['\r'] = kEnd;
-  table['\n'] = kEnd;
-  table['G'] = kG;
-  for (unsigned char c : {'O', 'X', 'Y', 'Z', 'I', 'J', 'R', 'F'}) table[c] = kWordLetter;
+  for (int c = 'A'; c <= 'Z'; ++c) table[static_cast<size_t>(c)] = kLetter;
+  for (int c = 'a'; c <= 'z'; ++c) table[static_cast<size_t>(c)] = kLetter;
+  table[':'] = kLetter;  // a program number label, read as O
+  for (int c = '0'; c <= '9'; ++c) table[static_cast<size_t>(c)] = kDigit;
+  table['.'] = kPoint;
+  table['+'] = kSign;
+  table['-'] = kSign;
+  table[' '] = kBlank;
+  table['\t'] = kBlank;
+  table['('] = kOpen;
+  table[')'] = kClose;
+  table[';'] = kSemicolon;
+  table['\r'] = kStop;
+  table['\n'] = kStop;
+  for (int c = 0x80; c < 0x100; ++c) table[static_cast<size_t>(c)] = kStop;
   return table;
 }();
 
-constexpr std::array<std::int8_t, 256> kLetterWord = [] {
+constexpr std::array<std::int8_t, 256> kAddressOf = [] {
   std::array<std::int8_t, 256> table{};
   table.fill(-1);
-  table['O'] = static_cast<std::int8_t>(BlockWord::O);
-  table['X'] = static_cast<std::int8_t>(BlockWord::X);
-  table['Y'] = static_cast<std::int8_t>(BlockWord::Y);
-  table['Z'] = static_cast<std::int8_t>(BlockWord::Z);
-  table['I'] = static_cast<std::int8_t>(BlockWord::I);
-  table['J'] = static_cast<std::int8_t>(BlockWord::J);
-  table['R'] = static_cast<std::int8_t>(BlockWord::R);
-  table['F'] = static_cast<std::int8_t>(BlockWord::F);
+  const auto put = [&table](char upper, Address a) {
+    table[static_cast<unsigned char>(upper)] = static_cast<std::int8_t>(a);
+    table[static_cast<unsigned char>(upper - 'A' + 'a')] = static_cast<std::int8_t>(a);
+  };
+  put('O', Address::O);
+  put('X', Address::X);
+  put('Y', Address::Y);
+  put('Z', Address::Z);
+  put('I', Address::I);
+  put('J', Address::J);
+  put('K', Address::K);
+  put('R', Address::R);
+  put('F', Address::F);
+  put('P', Address::P);
+  put('Q', Address::Q);
+  put('L', Address::L);
+  put('S', Address::S);
+  put('U', Address::U);
+  table[':'] = static_cast<std::int8_t>(Address::O);
   return table;
 }();
 
-constexpr int kG0 = static_cast<int>(BlockWord::G0);
+constexpr std::array<double, 23> kPowersOfTen = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                                 1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 
-#ifdef KORVANE_SHUFFLED_NUMBER
-// A number that the shuffling reader leaves: read by WordScan::readCommon(), or nothing for a
-// shape that only the character-by-character reading takes. Out of line, so that the common
-// path keeps its reading in registers.
-[[gnu::noinline]] std::optional<WordReading> readLessCommonNumber(const unsigned char* p, const unsigned char* end) {
-  WordDigits digits;
-  if (!WordScan::readCommon(p, end, digits)) return std::nullopt;
-  return digits.reading();
+double powerOfTen(int n) {
+  if (n < static_cast<int>(kPowersOfTen.size())) return kPowersOfTen[static_cast<size_t>(n)];
+  double p = kPowersOfTen.back();
+  for (int i = static_cast<int>(kPowersOfTen.size()) - 1; i < n; ++i) p *= 10;
+  return p;
 }
-#endif
 
-// Reads the number at p into `reading`; false for a shape that only the character-by-character
-// reading takes.
-template <bool kShuffled>
-[[gnu::always_inline]] inline bool readNumber(const unsigned char* p, const unsigned char* end, WordReading& reading) {
-#ifdef KORVANE_SHUFFLED_NUMBER
-  if constexpr (kShuffled) {
-    WordDigits digits;
-    if (shuffled_number::read(p, end, digits)) [[likely]] {
-      reading = digits.reading();
-      return true;
-    }
-    const auto other = readLessCommonNumber(p, end);
-    if (other) reading = *other;
-    return other.has_value();
-  }
-#endif
-  WordDigits digits;
-  if (!WordScan::readCommon(p, end, digits)) return false;
-  reading = digits.reading();
-  return true;
-}
+constexpr std::uint64_t kMantissaLimit = 100'000'000'000'000'000ULL;  // 1e17: one more digit still fits
+
+constexpr bool isUpper(unsigned char c) { return c >= 'A' && c <= 'Z'; }
 
 }  // namespace
 
-void BlockScanner::keepHead(const unsigned char* p, const unsigned char* end) {
-  for (std::int64_t i = words_.length; i < static_cast<std::int64_t>(words_.head.size()) && p < end; ++i) {
-    words_.head[static_cast<size_t>(i)] = *p++;
+void BlockScanner::takeCode(unsigned char letter, double value, int fractionDigits) {
+  // A code with a fraction (G43.4, G81.1) is none of those the estimate follows.
+  if (fractionDigits > 0 && value != static_cast<double>(static_cast<int>(value))) return;
+  if (value < 0 || value > 255) return;
+  const auto code = static_cast<std::uint8_t>(value);
+  if (letter == 'G') {
+    switch (code) {
+      case 0: case 1: case 2: case 3: case 73: case 74: case 76:
+      case 80: case 81: case 82: case 83: case 84: case 85: case 86: case 87: case 88: case 89:
+        words_.motion = code;
+        break;
+      case 17: case 18: case 19: words_.plane = code; break;
+      case 90: case 91: words_.distance = code; break;
+      case 20: case 21: words_.units = code; break;
+      case 94: case 95: words_.feedMode = code; break;
+      case 98: case 99: words_.retract = code; break;
+      case 4: case 28: case 30: case 53: case 92: words_.oneShot = code; break;
+      default: break;
+    }
+  } else if (code == 30 || code == 2) {
+    words_.flags |= BlockWords::kProgramEnd;
+  } else if (code == 99) {
+    words_.flags |= BlockWords::kProgramEnd | BlockWords::kSubprogramEnd;
+  } else if (code == 98) {
+    words_.flags |= BlockWords::kCall;
   }
+}
+
+void BlockScanner::endWord() {
+  state_ = State::Between;
+  const Number& n = number_;
+  const int index = wordCount_++;
+  if (n.digits == 0) return;  // a letter without a number ("X", "X#1", "X[...]") writes nothing
+  double value = static_cast<double>(n.mantissa);
+  if (n.droppedIntegerDigits > 0) value *= powerOfTen(n.droppedIntegerDigits);
+  if (n.fractionDigits > 0) value /= powerOfTen(n.fractionDigits);
+  putWord(n.letter, n.negative ? -value : value, n.point, n.fractionDigits, n.digits, index);
+}
+
+inline void BlockScanner::putWord(unsigned char letter, double value, bool point, int fractionDigits, int digits,
+                                  int index) {
+  letter = static_cast<unsigned char>(letter & ~0x20);  // upper case
+  if (letter == 'G' || letter == 'M') [[unlikely]] {
+    takeCode(letter, value, fractionDigits);
+    return;
+  }
+  const int address = kAddressOf[letter];
+  if (address < 0) return;
+  if (address == static_cast<int>(Address::O) && index == 0) words_.flags |= BlockWords::kNumbered;
+  const auto bit = static_cast<std::uint16_t>(1u << address);
+  if (words_.found & bit) return;
+  words_.found = static_cast<std::uint16_t>(words_.found | bit);
+  if (point) words_.points = static_cast<std::uint16_t>(words_.points | bit);
+  words_.numbers[static_cast<size_t>(address)] = value;
+  if (address == static_cast<int>(Address::P)) words_.pDigits = static_cast<std::uint8_t>(std::min(digits, 255));
+}
+
+bool BlockScanner::readPlainLine(const unsigned char* start, int length) {
+  const unsigned char* p = start;
+  const unsigned char* const e = start + length;
+  int index = 0;
+  while (p < e) {
+    const std::uint8_t kind = kKind[*p++];
+    if (kind == kLetter) [[likely]] {
+      const unsigned char letter = p[-1] == ':' ? static_cast<unsigned char>('O') : p[-1];
+      const unsigned char* q = p;
+      const bool negative = q < e && *q == '-';
+      q += q < e && (*q == '-' || *q == '+');
+      std::uint64_t mantissa = 0;
+      unsigned digit = 0;
+      const unsigned char* const integerStart = q;
+      while (q < e && (digit = static_cast<unsigned>(*q - '0')) < 10) {
+        mantissa = mantissa * 10 + digit;
+        ++q;
+      }
+      int digits = static_cast<int>(q - integerStart);
+      const bool point = q < e && *q == '.';
+      int fractionDigits = 0;
+      if (point) {
+        const unsigned char* const fractionStart = ++q;
+        while (q < e && (digit = static_cast<unsigned>(*q - '0')) < 10) {
+          mantissa = mantissa * 10 + digit;
+          ++q;
+        }
+        fractionDigits = static_cast<int>(q - fractionStart);
+        digits += fractionDigits;
+      }
+      if (digits > 17) [[unlikely]] {
+        reset();
+        return false;
+      }
+      // A blank may still lead on to more of the number: that is the other reading's to take.
+      if (q < e && kKind[*q] == kBlank) [[unlikely]] {
+        const unsigned char* r = q;
+        while (r < e && kKind[*r] == kBlank) ++r;
+        if (r < e && (kKind[*r] == kDigit || kKind[*r] == kPoint || (kKind[*r] == kSign && q == p))) {
+          reset();
+          return false;
+        }
+      }
+      if (digits > 0) {
+        double value = static_cast<double>(mantissa);
+        if (fractionDigits > 0) value /= kPowersOfTen[static_cast<size_t>(fractionDigits)];
+        putWord(letter, negative ? -value : value, point, fractionDigits, digits, index);
+      }
+      ++index;
+      p = q;
+    } else if (kind == kOpen) {
+      while (p < e && *p != ')') ++p;
+      p += p < e;
+    } else if (kind == kSemicolon) {
+      p = e;
+    }
+  }
+  words_.length = length;
+  if (length == 1 && *start == '%') words_.flags |= BlockWords::kPercentOnly;
+  return true;
+}
+
+void BlockScanner::finish() {
+  if (state_ == State::Number) endWord();
+  state_ = State::Between;
 }
 
 void BlockScanner::add(unsigned char c) {
   if (c == kOtherCharacter) {
-    // Not part of any word, and no address or "G90" goes through it.
-    keepHead(&c, &c + 1);
     ++words_.length;
-    finish();
-    beforePrevious_ = previous_;
-    previous_ = c;
+    words_.flags &= static_cast<std::uint8_t>(~BlockWords::kPercentOnly);
+    // Inside a comment it is comment text; elsewhere it ends a word and starts none.
+    if (state_ == State::Number) endWord();
     return;
   }
   add(&c, &c + 1);
 }
 
-// Inlined into the scan: most words are read here, and a call per word costs about as much as
-// reading its number.
-[[gnu::always_inline]] inline const unsigned char* BlockScanner::readWordAt(int word, const unsigned char* p,
-                                                                            const unsigned char* end) {
-  const auto bit = static_cast<std::uint16_t>(1u << word);
-  if (words_.found & bit) return p;
-  words_.found = static_cast<std::uint16_t>(words_.found | bit);
-  WordDigits reading;
-  if (const unsigned char* after = WordScan::readCommon(p, end, reading)) [[likely]] {
-    words_.set(word, reading);
-    return after;
-  }
-  return readUncommonWord(word, p, end);
-}
-
-[[gnu::noinline]] const unsigned char* BlockScanner::readUncommonWord(int word, const unsigned char* p,
-                                                                      const unsigned char* end) {
-  WordScan scan;  // a local scan stays in registers
-  p = scan.feed(p, end);
-  if (p == end) {
-    scan_ = scan;
-    active_ = word;
-  } else {
-    words_.set(word, scan.reading());
-  }
-  return p;
-}
-
-const unsigned char* BlockScanner::continueAfterG(const unsigned char* p, const unsigned char* end) {
-  if (previous_ == 'G') {
-    if (*p == '0') return readWordAt(kG0, p, end);  // the number of "G0" starts at its "0"
-    if (*p == '9' && end - p >= 2) {
-      if (p[1] == '0') words_.g90 = true;
-      if (p[1] == '1') words_.g91 = true;
-    }
-  } else if (beforePrevious_ == 'G' && previous_ == '9') {
-    if (*p == '0') words_.g90 = true;
-    if (*p == '1') words_.g91 = true;
-  }
-  return p;
-}
-
 const unsigned char* BlockScanner::add(const unsigned char* p, const unsigned char* end) {
   const unsigned char* const start = p;
-  if (active_ >= 0) {
-    p = scan_.feed(p, end);
-    if (p != end) {
-      words_.set(active_, scan_.reading());
-      active_ = -1;
-    }
-  } else if ((previous_ == 'G' || previous_ == '9') && p < end && kRole[*p] != kEnd) {
-    // Characters that a word took are digits, blanks, signs and points, never a "G"; so a "G"
-    // or "G9" at the end of the block so far is only ever waiting for this span's first ones.
-    p = continueAfterG(p, end);
-  }
+  State state = state_;
   while (p < end) {
-    while (p < end && kRole[*p] == kPass) ++p;
-    if (p == end) break;
     const unsigned char c = *p;
-    const std::uint8_t role = kRole[c];
-    if (role == kEnd) break;
-    ++p;
-    if (role == kWordLetter) {
-      p = readWordAt(kLetterWord[c], p, end);  // the number starts after the letter
-      continue;
-    }
-    // A "G": what follows may lie in the next span, which continueAfterG() then completes.
-    if (p == end) break;
-    if (*p == '0') {
-      p = readWordAt(kG0, p, end);
-    } else if (*p == '9' && end - p >= 2) {
-      if (p[1] == '0') words_.g90 = true;
-      if (p[1] == '1') words_.g91 = true;
+    const std::uint8_t kind = kKind[c];
+    if (kind == kStop) break;
+    switch (state) {
+      case State::Between:
+        if (kind == kLetter) {
+          number_ = Number{};
+          number_.letter = c == ':' ? static_cast<unsigned char>('O') : c;
+          state = State::Number;
+        } else if (kind == kOpen) {
+          state = State::Comment;
+        } else if (kind == kSemicolon) {
+          state = State::LineComment;
+        }
+        ++p;
+        break;
+      case State::Number: {
+        Number& n = number_;
+        if (kind == kDigit) {
+          if (n.mantissa < kMantissaLimit) {
+            n.mantissa = n.mantissa * 10 + static_cast<unsigned>(c - '0');
+            n.fractionDigits += n.point;
+          } else if (!n.point) {
+            ++n.droppedIntegerDigits;  // past 18 digits only the magnitude is kept
+          }
+          ++n.digits;
+          n.signOrDigitSeen = true;
+          ++p;
+        } else if (kind == kBlank) {
+          ++p;
+        } else if (kind == kPoint && !n.point) {
+          n.point = true;
+          n.signOrDigitSeen = true;
+          ++p;
+        } else if (kind == kSign && !n.signOrDigitSeen) {
+          n.negative = c == '-';
+          n.signOrDigitSeen = true;
+          ++p;
+        } else {
+          state_ = state;
+          endWord();  // the character is read again between words
+          state = State::Between;
+        }
+        break;
+      }
+      case State::Comment:
+        if (kind == kClose) state = State::Between;
+        ++p;
+        break;
+      case State::LineComment:
+        ++p;
+        break;
     }
   }
+  state_ = state;
   if (p != start) {
-    // The two characters before p: from the span itself, or from the block before the span.
-    const auto before = [&](std::ptrdiff_t back) -> unsigned char {
-      const std::ptrdiff_t inSpan = p - start;
-      if (back <= inSpan) return p[-back];
-      return back - inSpan == 1 ? previous_ : beforePrevious_;
-    };
-    beforePrevious_ = before(2);
-    previous_ = before(1);
-    // Only the first characters of a block are kept; bytes past its end mean nothing there.
-    if (words_.length == 0 && end - start >= static_cast<std::ptrdiff_t>(words_.head.size())) {
-      std::memcpy(words_.head.data(), start, words_.head.size());
-    } else if (words_.length < static_cast<std::int64_t>(words_.head.size())) {
-      keepHead(start, p);
+    if (words_.length == 0) {
+      if (*start == '%') words_.flags |= BlockWords::kPercentOnly;
     }
     words_.length += p - start;
+    if (words_.length != 1) words_.flags &= static_cast<std::uint8_t>(~BlockWords::kPercentOnly);
   }
   return p;
 }
 
-template <bool kShuffled>
-[[gnu::always_inline]] inline bool BlockScanner::readPlainLineWith(const unsigned char* start, int length,
-                                                                   std::uint64_t letters, const unsigned char* end) {
-  // The letters come from the flags, not from where the number before them ended: each word is
-  // read on its own. A number of the common shape never holds a letter, so no flagged letter
-  // lies inside one, just as the character-by-character scan never meets one there.
-  std::uint16_t found = 0;
-  std::uint16_t points = 0;
-  bool g90 = false;
-  bool g91 = false;
-  while (letters != 0) {
-    const unsigned char* const at = start + std::countr_zero(letters);
-    letters &= letters - 1;
-    const unsigned char c = *at;
-    int word = kLetterWord[c];
-    if (c == 'G') {
-      g90 |= at[1] == '9' && at[2] == '0';
-      g91 |= at[1] == '9' && at[2] == '1';
-      if (at[1] != '0') continue;
-      word = kG0;  // its number starts at the "0"
+BlockWords readBlockWords(QByteArrayView line) {
+  BlockScanner scanner;
+  const auto* p = reinterpret_cast<const unsigned char*>(line.data());
+  const auto* const end = p + line.size();
+  while (p < end) {
+    p = scanner.add(p, end);
+    if (p == end) break;
+    // A character outside ASCII is one character, whatever bytes it takes; a CR or LF is taken
+    // as the blank it is to the words.
+    if (*p < 0x80) {
+      scanner.add(static_cast<unsigned char>(' '));
+      ++p;
+    } else {
+      p += ncCharacterLength(p, end - p);
+      scanner.add(kOtherCharacter);
     }
-    const auto bit = static_cast<std::uint16_t>(1u << word);
-    if (found & bit) continue;
-    found = static_cast<std::uint16_t>(found | bit);
-    WordReading reading;
-    if (!readNumber<kShuffled>(at + 1, end, reading)) [[unlikely]] {
-      reset();
-      return false;
-    }
-    words_.numbers[static_cast<size_t>(word)] = reading.number;
-    points = static_cast<std::uint16_t>(points | (unsigned{reading.decimalPoint} << word));
   }
-  words_.found = found;
-  words_.points = points;
-  words_.g90 = g90;
-  words_.g91 = g91;
-  // As add() does: an empty line keeps the head it had.
-  if (length > 0) std::memcpy(words_.head.data(), start, words_.head.size());
-  words_.length = length;
-  return true;
-}
-
-bool BlockScanner::readPlainLine(const unsigned char* start, int length, std::uint64_t letters,
-                                 const unsigned char* end) {
-#ifdef KORVANE_SHUFFLED_NUMBER
-  if (shuffled_number::inUse().load(std::memory_order_relaxed)) return readPlainLineWith<true>(start, length, letters, end);
-#endif
-  return readPlainLineWith<false>(start, length, letters, end);
+  scanner.finish();
+  return scanner.words();
 }
 
 }  // namespace korvane

@@ -5,30 +5,10 @@
 #include <cstring>
 
 #include "analysis/line_characters.h"
+#include "analysis/nc_character.h"
 
 namespace korvane {
 
-namespace {
-
-// How many bytes the character at p takes: a UTF-8 sequence or a Shift-JIS (CP932) double-byte
-// character counts as one character, as the send engine counts them; any other byte is one.
-int characterLength(const unsigned char* p, std::ptrdiff_t available) {
-  const unsigned char b = p[0];
-  int utf8 = 0;
-  if (b >= 0xC2 && b <= 0xDF) utf8 = 2;
-  else if (b >= 0xE0 && b <= 0xEF) utf8 = 3;
-  else if (b >= 0xF0 && b <= 0xF4) utf8 = 4;
-  if (utf8 > 0 && utf8 <= available) {
-    int i = 1;
-    while (i < utf8 && (p[i] & 0xC0) == 0x80) ++i;
-    if (i == utf8) return utf8;
-  }
-  const bool cp932Lead = (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
-  if (cp932Lead && available >= 2 && p[1] >= 0x40 && p[1] <= 0xFC && p[1] != 0x7F) return 2;
-  return 1;
-}
-
-}  // namespace
 
 BlockSplitter::BlockSplitter(qsizetype bufferSize)
     : buffer_(static_cast<size_t>(std::max(bufferSize, kMinimumBufferSize))) {}
@@ -64,7 +44,7 @@ const unsigned char* BlockSplitter::process(const unsigned char* p, const unsign
     const unsigned char b = *p;
     if (b >= 0x80) {
       if (!atEnd && end - p < 4) break;  // its trailing bytes may still be unread
-      p += characterLength(p, end - p);
+      p += ncCharacterLength(p, end - p);
       character(kOtherCharacter);
       continue;
     }
@@ -81,19 +61,16 @@ const unsigned char* BlockSplitter::process(const unsigned char* p, const unsign
 
 const unsigned char* BlockSplitter::plainLines(const unsigned char* p, const unsigned char* end) {
   using namespace line_characters;
-  // Room for a window of flags, the number readers' look-ahead from its last character, and the
-  // two characters after an LF that tell whether the next block starts afresh.
-  constexpr std::ptrdiff_t kRoom = kWidth + common_number::kLookAhead + 2;
+  // Room for a window of flags and the two characters after an LF that tell whether the next
+  // block starts afresh.
+  constexpr std::ptrdiff_t kRoom = kWidth + 2;
   const unsigned char* line = p;
-  std::uint64_t letters = 0;   // flags from `line` on, to the end of the window
   std::uint64_t lineEnds = 0;
   int left = 0;  // characters from `line` to the end of the window
   for (;;) {
     if (lineEnds == 0) {
       if (end - line < kRoom) return line;
-      const Flags flags = flagsOf(line);
-      letters = flags.letters;
-      lineEnds = flags.lineEnds;
+      lineEnds = lineEndsOf(line);
       left = kWidth;
       if (lineEnds == 0) return line;  // a line of 64 characters or more
     }
@@ -108,9 +85,7 @@ const unsigned char* BlockSplitter::plainLines(const unsigned char* p, const uns
       return line;
     }
     // An empty line is an empty block, as the fresh block already is.
-    if (length > 0 && !block_.readPlainLine(line, length, letters & ((std::uint64_t{1} << length) - 1), end)) {
-      return line;
-    }
+    if (length > 0 && !block_.readPlainLine(line, length)) return line;
     consumer_->take(block_.words());
     block_.reset();
     recordOpen_ = *lineEnd == '\n';  // an LF ends a block, not the record
@@ -120,7 +95,6 @@ const unsigned char* BlockSplitter::plainLines(const unsigned char* p, const uns
       lineEnds = 0;
       continue;
     }
-    letters >>= taken;
     lineEnds >>= taken;
     left -= taken;
   }

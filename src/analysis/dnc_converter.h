@@ -1,6 +1,6 @@
 #pragma once
 // The DNC conversion: turns the main program (the first program of the first list file) and the
-// subprograms it calls with M98P, found in any list file, into one flat program. Every call line
+// subprograms it calls with M98, found in any list file, into one flat program. Every call line
 // is replaced by the called body, repeated as its L word says, nested calls expanded in place;
 // a call whose program no file holds is kept as written and listed as unconverted.
 //

@@ -1,5 +1,6 @@
 #include "analysis/dnc_expander.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -14,8 +15,7 @@ constexpr quint64 kRoundsPerPoll = 4096;
 
 // How often a call's body is repeated: an absent L or L0 means once; otherwise a count from 1 up
 // to L, so a fraction is cut off and a value below 1 repeats nothing.
-qint64 repetitions(const std::optional<double>& l) {
-  const double v = l.value_or(0.0);
+qint64 repetitions(double v) {
   if (v == 0.0) return 1;
   if (!(v >= 1.0)) return 0;
   if (v >= static_cast<double>(std::numeric_limits<qint64>::max())) return std::numeric_limits<qint64>::max();
@@ -38,8 +38,9 @@ DncExpander::End DncExpander::run() {
     const bool main = frames_.back().main;
     const DncLine line = reader_.read(frames_.back().position);
     const DncLineText text(line.bytes);
+    const BlockWords& words = text.words();
 
-    if (text.contains("M98P")) {
+    if (words.is(BlockWords::kCall)) {
       if (pollCancel()) return End::Cancelled;
       switch (expandCall(text, line)) {
         case Call::Expanding: continue;  // the rounds of the new body come next
@@ -50,10 +51,10 @@ DncExpander::End DncExpander::run() {
         case Call::Resolved: break;  // found, but repeated zero times
       }
       roundEnded(line.last);
-    } else if (main && (text.contains("M99") || text.contains("M30"))) {
+    } else if (main && words.is(BlockWords::kProgramEnd)) {
       if (!sink_.writeLine(line.bytes) || !sink_.writeLine(kPercent)) return End::WriteError;
       frames_.pop_back();
-    } else if (!main && text.contains("M99")) {
+    } else if (!main && words.is(BlockWords::kSubprogramEnd)) {
       roundEnded(repetitionEnded());  // the M99 line itself is not written
     } else {
       if (!sink_.writeLine(line.bytes)) return End::WriteError;
@@ -64,12 +65,21 @@ DncExpander::End DncExpander::run() {
 }
 
 DncExpander::Call DncExpander::expandCall(const DncLineText& call, const DncLine& line) {
-  // "M98P" guarantees a P somewhere in the line; the first one is the number called.
-  const double program = call.word('P').value_or(0.0);
-  const qint64 times = repetitions(call.word('L'));
+  const BlockWords& words = call.words();
+  double program = words.number(Address::P);
+  qint64 times = 1;
+  if (words.has(Address::L)) {
+    times = repetitions(words.number(Address::L));
+  } else if (words.pDigits >= 5 && words.pDigits <= 8 && !index_.bodyStart(program) && program >= 0) {
+    // P of five to eight digits and no L: the last four digits name the program, those before
+    // them count the repetitions (none written: once), unless a program has the full number.
+    times = std::max<qint64>(1, static_cast<qint64>(std::floor(program / 10000)));
+    program = std::fmod(std::floor(program), 10000);
+  }
   // A call line seen before as unresolved is unresolved again: the index answers that as fast as
-  // a look into the unconverted list would.
-  const std::optional<qint64> start = index_.bodyStart(program);
+  // a look into the unconverted list would. A P that is no number (a macro variable) calls
+  // nothing that can be found here.
+  const std::optional<qint64> start = words.has(Address::P) ? index_.bodyStart(program) : std::nullopt;
   if (!start) {
     result_.unconverted << call.text();
     if (hooks_.unconvertedAdded) hooks_.unconvertedAdded(result_.unconverted.constLast());

@@ -1,5 +1,5 @@
 #pragma once
-// Copies the main program into the output with every M98P call expanded. Internal to the DNC
+// Copies the main program into the output with every M98 call expanded. Internal to the DNC
 // conversion.
 //
 // The copy of a body and the expansion of a call inside it nest without limit in the data, so

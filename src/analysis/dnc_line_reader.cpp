@@ -3,7 +3,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "analysis/word_reader.h"
+#include "analysis/block_scanner.h"
 #include "settings/ini_file.h"
 
 namespace korvane {
@@ -47,18 +47,17 @@ DncLineText::DncLineText(QByteArrayView bytes) : bytes_(bytes) {
   }
 }
 
-bool DncLineText::contains(const char* needle) const {
-  if (ascii_) {
-    return std::string_view(bytes_.data(), static_cast<size_t>(bytes_.size())).find(needle) != std::string_view::npos;
+const BlockWords& DncLineText::words() const {
+  if (!read_) {
+    words_ = readBlockWords(bytes_);
+    read_ = true;
   }
-  return text().contains(QLatin1String(needle));
+  return words_;
 }
 
-std::optional<double> DncLineText::word(char letter) const {
-  if (ascii_) {
-    return readWord(std::string_view(bytes_.data(), static_cast<size_t>(bytes_.size())), std::string_view(&letter, 1));
-  }
-  return readWord(QStringView(text()), QLatin1StringView(&letter, 1));
+double DncLineText::programNumber() const {
+  const BlockWords& w = words();
+  return w.is(BlockWords::kNumbered) && w.has(Address::O) ? w.number(Address::O) : 0.0;
 }
 
 const QString& DncLineText::text() const {

@@ -11,6 +11,8 @@
 #include <QString>
 #include <optional>
 
+#include "analysis/block_words.h"
+
 namespace korvane {
 
 struct DncLine {
@@ -39,16 +41,19 @@ class DncLineText {
  public:
   explicit DncLineText(QByteArrayView bytes);
 
-  // Case-sensitive search anywhere in the line, comments included; needle is ASCII.
-  bool contains(const char* needle) const;
-  // The value of an address word (letter) read by the word reader: empty when it does not occur.
-  std::optional<double> word(char letter) const;
+  // The line's words as a control reads them: comments hold none, the second byte of a
+  // Shift-JIS character is no letter.
+  const BlockWords& words() const;
+  // The program number of an O word that begins the line, else 0.
+  double programNumber() const;
   // The line decoded for showing in a list.
   const QString& text() const;
 
  private:
   QByteArrayView bytes_;
   bool ascii_ = true;
+  mutable bool read_ = false;
+  mutable BlockWords words_;
   mutable bool decoded_ = false;
   mutable QString text_;
 };

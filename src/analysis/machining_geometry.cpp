@@ -1,68 +1,58 @@
 #include "analysis/machining_geometry.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace korvane::machining {
 
-double polarAngle(double x, double y) {
-  if (x == 0 && y == 0) return kFullTurn;
-  if (y == 0) return x > 0 ? 0 : kHalfTurn;
-  if (x == 0) return y > 0 ? kQuarterTurn : kQuarterTurn + kHalfTurn;
-  const double angle = std::atan(y / x);
-  return x < 0 ? angle + kHalfTurn : angle;
-}
-
-double arcCosine(double v) {
-  if (v == 1) return 0;
-  return std::atan(-v / std::sqrt(1 - v * v)) + 2 * std::atan(1.0);
-}
-
 namespace {
 
-bool isNonZero(const std::optional<double>& word) { return word && *word != 0; }
+// Within this, in millimetres, an arc ends where it started: a full turn.
+constexpr double kSamePoint = 1e-9;
+
+double helix(double planarLength, double along) { return std::sqrt(planarLength * planarLength + along * along); }
 
 }  // namespace
 
-double arcLength(const Point& from, const Point& to, double motionMode, const ArcWords& words) {
-  double cx = 0;
-  double cy = 0;
-  double r = 0;
-  if (isNonZero(words.r)) {
-    const double signedR = *words.r;
-    r = std::fabs(signedR);
-    const double dx = to.x - from.x;
-    const double dy = to.y - from.y;
-    const double c = std::sqrt(dx * dx + dy * dy);
-    if (c == 0) {
-      cx = from.x - r;
-      cy = from.y;
-    } else {
-      const double v = ((r * r + c * c) - r * r) / 2 / r / c;
-      if (v > 1) return 0;  // no circle of this radius reaches the end point
-      double theta = arcCosine(v);
-      if (motionMode == 3) theta = -theta;
-      if (signedR < 0) theta = -theta;
-      const double phi = polarAngle(dx, dy) - theta;  // from the chord's angle
-      cx = from.x + r * std::cos(phi);
-      cy = from.y + r * std::sin(phi);
-    }
-  } else {
-    const double i = words.i.value_or(0);
-    const double j = words.j.value_or(0);
-    cx = from.x + i;
-    cy = from.y + j;
-    r = std::sqrt(i * i + j * j);
+PlanePoint inPlane(const Point& p, Plane plane) {
+  switch (plane) {
+    case Plane::ZX: return {p.z, p.x, p.y};
+    case Plane::YZ: return {p.y, p.z, p.x};
+    case Plane::XY: break;
   }
+  return {p.x, p.y, p.z};
+}
 
-  const double startAngle = polarAngle(from.x - cx, from.y - cy);
-  const double endAngle = polarAngle(to.x - cx, to.y - cy);
-  double a = motionMode == 2 ? endAngle : startAngle;
-  double b = motionMode == 2 ? startAngle : endAngle;
-  if (a < 0) a += kFullTurn;
-  if (b < a) b += kFullTurn;
-  double sweep = std::fabs(b - a);
-  if (sweep == 0) sweep = kFullTurn;
-  return r * sweep;
+double arcLengthByCentre(const Point& from, const Point& to, Plane plane, double centreA, double centreB,
+                         bool clockwise) {
+  const PlanePoint s = inPlane(from, plane);
+  const PlanePoint e = inPlane(to, plane);
+  const double radius = std::hypot(centreA, centreB);
+  double sweep = kFullTurn;
+  if (std::fabs(e.a - s.a) > kSamePoint || std::fabs(e.b - s.b) > kSamePoint) {
+    const double ca = s.a + centreA;
+    const double cb = s.b + centreB;
+    const double startAngle = std::atan2(s.b - cb, s.a - ca);
+    const double endAngle = std::atan2(e.b - cb, e.a - ca);
+    sweep = clockwise ? startAngle - endAngle : endAngle - startAngle;
+    while (sweep <= 0) sweep += kFullTurn;
+    while (sweep > kFullTurn) sweep -= kFullTurn;
+  }
+  return helix(radius * sweep, e.n - s.n);
+}
+
+double arcLengthByRadius(const Point& from, const Point& to, Plane plane, double signedRadius) {
+  const PlanePoint s = inPlane(from, plane);
+  const PlanePoint e = inPlane(to, plane);
+  double radius = std::fabs(signedRadius);
+  const double chord = std::hypot(e.a - s.a, e.b - s.b);
+  double sweep = kFullTurn;
+  if (chord > kSamePoint) {
+    radius = std::max(radius, chord / 2);
+    sweep = 2 * std::asin(std::min(1.0, chord / (2 * radius)));
+    if (signedRadius < 0) sweep = kFullTurn - sweep;
+  }
+  return helix(radius * sweep, e.n - s.n);
 }
 
 }  // namespace korvane::machining

@@ -1,21 +1,15 @@
 #pragma once
-// Lengths of the moves of an NC program, in input units (0.001 mm). The constants and the
-// angle functions are the ones every earlier time estimate of the shop was made with; keeping
-// them (π written to 15 digits, the arc cosine through arctan) keeps the figures comparable
-// down to the last shown digit.
+// Lengths of the moves of an NC program, in millimetres.
 
 #include <cmath>
-#include <optional>
 
 namespace korvane::machining {
 
-inline constexpr double kRapidRate = 5000;    // mm/min while the motion mode is 0
-inline constexpr double kDefaultFeed = 100;   // mm/min in place of a feed of 0
-inline constexpr double kInitialFeed = 5000;  // mm/min at the start of every file
-inline constexpr double kTapePitch = 2.54;    // mm of tape per character
-inline constexpr double kFullTurn = 6.28318530717958;
-inline constexpr double kHalfTurn = 3.14159265358979;
-inline constexpr double kQuarterTurn = 3.14159265358979 / 2;
+inline constexpr double kDefaultRapidRate = 5000;  // mm/min, unless the machine's profile says otherwise
+inline constexpr double kDefaultFeed = 100;        // mm/min in place of a feed of 0
+inline constexpr double kInitialFeed = 5000;       // mm/min at the start of every file
+inline constexpr double kTapePitch = 2.54;         // mm of tape per character
+inline constexpr double kFullTurn = 2 * M_PI;
 
 struct Point {
   double x = 0;
@@ -23,15 +17,7 @@ struct Point {
   double z = 0;
 };
 
-// Angle of (x, y) in radians: 0 to the right, full turn for (0, 0); the general case lies
-// between −π/2 and 3π/2.
-double polarAngle(double x, double y);
-
-// Arc cosine of v for |v| <= 1, as arctan(−v / √(1 − v²)) + 2·arctan(1); exactly 0 for v = 1.
-double arcCosine(double v);
-
-// Straight move (rapid or linear): the 3-D distance. Inline: most blocks of a program are
-// straight moves, and a call would pass both points through memory.
+// Straight move (rapid or linear): the 3-D distance.
 inline double lineLength(const Point& from, const Point& to) {
   const double dx = from.x - to.x;
   const double dy = from.y - to.y;
@@ -39,16 +25,27 @@ inline double lineLength(const Point& from, const Point& to) {
   return std::sqrt(dx * dx + dy * dy + dz * dz);
 }
 
-// Words of an arc block that shape the arc, in input units; nothing for a word not written.
-struct ArcWords {
-  std::optional<double> r;
-  std::optional<double> i;
-  std::optional<double> j;
-};
+// The plane arcs lie in: G17 XY, G18 ZX, G19 YZ. Each is seen from the positive side of the
+// axis normal to it, so that G02 runs clockwise in all three.
+enum class Plane { XY, ZX, YZ };
 
-// Arc in the XY plane (Z plays no part). `motionMode` 2 runs clockwise, any other arc mode
-// counterclockwise. A start equal to the end sweeps a full turn. An R arc whose chord is longer
-// than its diameter has no length (0).
-double arcLength(const Point& from, const Point& to, double motionMode, const ArcWords& words);
+// A point's coordinates along the plane's first and second axis and along its normal.
+struct PlanePoint {
+  double a = 0;
+  double b = 0;
+  double n = 0;
+};
+PlanePoint inPlane(const Point& p, Plane plane);
+
+// An arc (a helix where the normal coordinate changes) whose centre lies at `centre` (first and
+// second axis of the plane, relative to the start point). An end equal to the start in the
+// plane sweeps a full turn.
+double arcLengthByCentre(const Point& from, const Point& to, Plane plane, double centreA, double centreB,
+                         bool clockwise);
+
+// An arc given by its radius: the shorter arc for a positive R, the longer for a negative one.
+// An end equal to the start sweeps a full turn; a chord longer than the diameter (rounded
+// coordinates of a half circle) is taken as a half circle over the chord.
+double arcLengthByRadius(const Point& from, const Point& to, Plane plane, double signedRadius);
 
 }  // namespace korvane::machining

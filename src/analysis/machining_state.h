@@ -1,14 +1,14 @@
 #pragma once
-// The modal state of one NC file while its blocks are measured, and the result rows it yields:
-// one row per program end (M30, M99, or a closing "%").
+// The figures of one NC file while its blocks are measured, and the result rows it yields: one
+// row per program end (a block with M30, M02 or M99, or a closing "%").
 
 #include <QString>
 #include <QStringList>
 #include <cstdint>
 #include <functional>
 
-#include "analysis/block_scanner.h"
-#include "analysis/machining_geometry.h"
+#include "analysis/block_words.h"
+#include "analysis/mill_motion.h"
 
 namespace korvane {
 
@@ -29,30 +29,26 @@ class MachiningState {
  public:
   using RowHandler = std::function<void(const MachiningRow&)>;
 
-  explicit MachiningState(RowHandler onRow) : onRow_(std::move(onRow)) {}
+  explicit MachiningState(RowHandler onRow, double rapidRate = machining::kDefaultRapidRate)
+      : onRow_(std::move(onRow)), motion_(rapidRate) {}
 
   // Every file starts from the same state; figures after its last program end are dropped.
   void startFile(const QString& displayName);
 
-  // One finished block: counts its characters and its end-of-block character, then either
-  // ends the program (a row) or applies the block's words.
+  // One finished block: counts its characters and its end-of-block character, carries out its
+  // words, and ends the program (a row) where it holds M30, M02 or M99 or is a closing "%".
   void block(const BlockWords& words);
 
  private:
   void emitRow();
-  void apply(const BlockWords& words);
 
   RowHandler onRow_;
   QString displayName_;
   std::int64_t characters_ = 0;
-  double time_ = 0;           // minutes
-  double cuttingLength_ = 0;  // millimetres
+  MillMotion::Totals totals_;
   bool hasProgramNumber_ = false;
   double programNumber_ = 0;
-  double motionMode_ = 0;
-  bool absolute_ = false;
-  double feed_ = machining::kInitialFeed;
-  machining::Point position_;
+  MillMotion motion_;
 };
 
 }  // namespace korvane

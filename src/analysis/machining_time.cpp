@@ -9,8 +9,9 @@
 
 namespace korvane {
 
-MachiningTimeCalculator::MachiningTimeCalculator(MachiningState::RowHandler onRow, qsizetype bufferSize)
-    : state_(std::move(onRow)), bufferSize_(bufferSize) {}
+MachiningTimeCalculator::MachiningTimeCalculator(MachiningState::RowHandler onRow, qsizetype bufferSize,
+                                                 double rapidRate)
+    : state_(std::move(onRow), rapidRate), bufferSize_(bufferSize) {}
 
 void MachiningTimeCalculator::computeBytes(const QString& displayName, QByteArrayView program) {
   state_.startFile(displayName);
@@ -52,10 +53,12 @@ bool MachiningTimeCalculator::computeFile(const QString& path, QString* error) {
   return status >= 0;
 }
 
-bool kakou_time(const QStringList& paths, const MachiningSink& sink) {
-  MachiningTimeCalculator calculator([&sink](const MachiningRow& row) {
-    if (sink.row) sink.row(row);
-  });
+bool kakou_time(const QStringList& paths, const MachiningSink& sink, double rapidRate) {
+  MachiningTimeCalculator calculator(
+      [&sink](const MachiningRow& row) {
+        if (sink.row) sink.row(row);
+      },
+      MachiningTimeCalculator::kDefaultBufferSize, rapidRate);
   for (const QString& path : paths) {
     QString error;
     if (!calculator.computeFile(path, &error)) {

@@ -19,7 +19,8 @@ class MachiningTimeCalculator {
   // From this size on a file is split on helper threads too while this one also measures.
   static constexpr qint64 kHelperThreadsFileSize = 4 * 1024 * 1024;
 
-  explicit MachiningTimeCalculator(MachiningState::RowHandler onRow, qsizetype bufferSize = kDefaultBufferSize);
+  explicit MachiningTimeCalculator(MachiningState::RowHandler onRow, qsizetype bufferSize = kDefaultBufferSize,
+                                   double rapidRate = machining::kDefaultRapidRate);
 
   // Measures one file, shown under its last path component. False when it cannot be opened or
   // read; `error` then holds the system's description (rows of programs that ended before a
@@ -53,7 +54,9 @@ struct MachiningSink {
 
 // Measures the files in the given order. Stops at the first file that cannot be opened or read
 // and returns false after telling the sink; true when every file was measured.
-bool kakou_time(const QStringList& paths, const MachiningSink& sink);
+// Rapid moves run at `rapidRate` (mm/min), the machine's.
+bool kakou_time(const QStringList& paths, const MachiningSink& sink,
+                double rapidRate = machining::kDefaultRapidRate);
 
 // The message shown for a file that cannot be read: its name, a line break, the reason.
 QString unreadableFileMessage(const QString& displayName, const QString& error);

@@ -14,8 +14,7 @@ ProgramIndex::ProgramIndex(QByteArrayView data) {
   qint64 position = 0;
   while (true) {
     const DncLine line = reader.read(position);
-    const std::optional<double> o = DncLineText(line.bytes).word('O');
-    const double value = o.value_or(0.0);
+    const double value = DncLineText(line.bytes).programNumber();
     // NaN equals nothing, so no call could ever find it, nor could it repeat.
     if (!std::isnan(value)) {
       firstBody_.try_emplace(value, position);

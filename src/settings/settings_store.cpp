@@ -44,6 +44,7 @@ const ProfileKey kProfileKeys[] = {
     {"StopCode", &PortProfile::ignorePercent},
     {"start_cr", &PortProfile::startCr},
     {"ﾎﾟｰﾄ", &PortProfile::portNumber},
+    {"早送り速度", &PortProfile::rapidRate},
 };
 
 // Read in this order at start-up; the start slot is read but written only at exit.

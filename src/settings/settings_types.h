@@ -25,7 +25,13 @@ struct PortProfile {
   double ignorePercent = 0;
   double startCr = 0;
   double portNumber = 1;
+  double rapidRate = 5000;  // mm/min: the machine's rapid traverse, for the time estimate
 };
+
+// The rapid rate the time estimate uses: the profile's, where it is a rate at all.
+inline double rapidRateOf(const PortProfile& profile) {
+  return profile.rapidRate > 0 && profile.rapidRate < 1e9 ? profile.rapidRate : 5000;
+}
 
 // Application-wide settings, section "参照".
 struct AppSettings {

@@ -40,7 +40,8 @@ void MainWindow::kakou_time(const QStringList& paths) {
   const MachiningSink sink{
       [results](const MachiningRow& row) { results->appendRow(row.texts()); },
       [&failure](const QString& name, const QString& error) { failure = unreadableFileMessage(name, error); }};
-  korvane::kakou_time(paths, sink);
+  // Rapid moves at the rate of the machine selected in the machine box.
+  korvane::kakou_time(paths, sink, rapidRateOf(store_.profile(store_.selectedSlot())));
   QApplication::restoreOverrideCursor();
 
   if (!failure.isEmpty()) showMessage(failure, MessageIcon::None);

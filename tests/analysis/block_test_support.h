@@ -12,37 +12,29 @@
 
 namespace korvane::test {
 
-// What a block means to the time estimate; words not found and head bytes past the block's
-// length are left over from earlier blocks and mean nothing.
+// What a block means to the time estimate: the values of words not found mean nothing.
 struct Block {
   std::int64_t length = 0;
-  std::string head;
   unsigned found = 0;
   unsigned points = 0;
-  bool g90 = false;
-  bool g91 = false;
-  std::vector<std::pair<double, bool>> words;  // as read, and whether with a decimal point
+  std::string codes;  // the G code groups and flags
+  std::vector<double> words;
 
-  explicit Block(const BlockWords& w)
-      : length(w.length),
-        head(reinterpret_cast<const char*>(w.head.data()), static_cast<size_t>(std::min<std::int64_t>(w.length, 3))),
-        found(w.found),
-        points(w.points & w.found),
-        g90(w.g90),
-        g91(w.g91) {
-    // A word may be held as its digits or as its value, depending on whether a read ended
-    // within it; what counts is the value.
-    for (int i = 0; i < kBlockWordCount; ++i) {
-      if (const auto word = w.word(static_cast<BlockWord>(i))) words.emplace_back(word->number, word->decimalPoint);
+  explicit Block(const BlockWords& w) : length(w.length), found(w.found), points(w.points) {
+    for (int code : {int{w.motion}, int{w.plane}, int{w.distance}, int{w.units}, int{w.feedMode}, int{w.retract},
+                     int{w.oneShot}, int{w.flags}, int{w.pDigits}}) {
+      codes += std::to_string(code) + ' ';
+    }
+    for (int i = 0; i < kAddressCount; ++i) {
+      if (w.has(static_cast<Address>(i))) words.push_back(w.number(static_cast<Address>(i)));
     }
   }
   bool operator==(const Block&) const = default;
 };
 
 inline std::ostream& operator<<(std::ostream& out, const Block& b) {
-  out << "{length " << b.length << " head '" << b.head << "' found " << b.found << " points " << b.points << " g90 "
-      << b.g90 << " g91 " << b.g91 << " words";
-  for (const auto& [number, point] : b.words) out << ' ' << number << (point ? "(.)" : "");
+  out << "{length " << b.length << " found " << b.found << " points " << b.points << " codes " << b.codes << "words";
+  for (double number : b.words) out << ' ' << number;
   return out << '}';
 }
 

@@ -110,13 +110,14 @@ TEST_F(DncConverterTest, RecursionStopsWithTheChainAndKeepsTheOldDestination) {
   EXPECT_EQ(entriesIn(tmp.path()), QStringList{});
 }
 
-TEST_F(DncConverterTest, CallWithoutANumberIsCaughtAsRecursionInsteadOfRunningForever) {
-  // P reads 0, which every line without an O word has: the first line, "%", is found, and its
-  // "body" is the main program with this very call in it.
-  const DncResult result = DncConverter().run({list("1.nc", {"%", "O0001", "M98P", "M30", "%"})}, destination());
-  EXPECT_EQ(result.outcome, DncOutcome::Failed);
-  EXPECT_EQ(result.converted, QStringList{"  O0"});
-  EXPECT_FALSE(QFile::exists(destination()));
+TEST_F(DncConverterTest, CallWithoutANumberIsKeptAsWrittenAndListed) {
+  // No number after P (or a macro variable) calls nothing that can be found in the list.
+  const DncResult result = DncConverter().run(
+      {list("1.nc", {"%", "O0001", "M98P", "M98 P#100", "M30", "%"}), list("2.nc", {"O100", "G01 X1.", "M99"})},
+      destination());
+  EXPECT_EQ(result.outcome, DncOutcome::Converted);
+  EXPECT_EQ(result.unconverted, (QStringList{"M98P", "M98 P#100"}));
+  EXPECT_EQ(readAll(destination()), QByteArray("%\r\nO0001\r\nM98P\r\nM98 P#100\r\nM30\r\n%\r\n"));
 }
 
 TEST_F(DncConverterTest, SameSubprogramTwiceInOneChainButNotNestedIsNoRecursion) {

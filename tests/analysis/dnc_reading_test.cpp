@@ -78,22 +78,28 @@ TEST(DncLines, CrAndEndOfFileMarkAreDroppedAnywhere) {
             (std::vector<ReadLine>{{"G01 X1", false}, {"M30", true}}));
 }
 
-TEST(DncLineText, SearchesGoByCharacters) {
+TEST(DncLineText, WordsLieOutsideCommentsAndShiftJisTrailBytes) {
+  const auto has = [](const char* line, BlockWords::Flag flag) { return DncLineText(line).words().is(flag); };
   // 0x83 0x4D is one Shift-JIS character whose second byte is "M".
-  EXPECT_FALSE(DncLineText("(\x83\x4d" "99)").contains("M99"));
-  EXPECT_TRUE(DncLineText("(\x83\x4d" "M99)").contains("M99"));
-  EXPECT_TRUE(DncLineText("G01 M98P10").contains("M98P"));
-  EXPECT_FALSE(DncLineText("m98p10").contains("M98P"));
-  EXPECT_FALSE(DncLineText("(\x83\x4f" "12)").word('O').has_value());
-  EXPECT_EQ(DncLineText("(\x83\x4f" "12) O34").word('O'), 34.0);
+  EXPECT_FALSE(has("\x83\x4d" "99", BlockWords::kSubprogramEnd));
+  EXPECT_FALSE(has("(M99)", BlockWords::kSubprogramEnd));
+  EXPECT_TRUE(has("N10 M99 (END)", BlockWords::kSubprogramEnd));
+  EXPECT_TRUE(has("m98 p10", BlockWords::kCall));
+  EXPECT_TRUE(has("G01 M98P10", BlockWords::kCall));
+  EXPECT_FALSE(has("(M98P10)", BlockWords::kCall));
+  EXPECT_EQ(DncLineText("(\x83\x4f" "12)").programNumber(), 0.0);
+  EXPECT_EQ(DncLineText("(O12) G01").programNumber(), 0.0);
+  EXPECT_EQ(DncLineText("N5 O34").programNumber(), 0.0);
+  EXPECT_EQ(DncLineText("O0034 (PART)").programNumber(), 34.0);
 }
 
-TEST(DncLineText, WordsUseTheWordReader) {
-  EXPECT_EQ(DncLineText("M98P1000L2").word('P'), 1000.0);
-  EXPECT_EQ(DncLineText("M98P1000L2").word('L'), 2.0);
-  EXPECT_EQ(DncLineText("M98P1000.").word('P'), 1000000.0);
-  EXPECT_EQ(DncLineText("O0010").word('O'), 10.0);
-  EXPECT_FALSE(DncLineText("G01 X1.").word('O').has_value());
+TEST(DncLineText, CallWordsAreTakenAsWritten) {
+  const BlockWords w = DncLineText("M98 L2 P01000").words();
+  EXPECT_EQ(w.number(Address::P), 1000.0);
+  EXPECT_EQ(w.pDigits, 5);
+  EXPECT_EQ(w.number(Address::L), 2.0);
+  EXPECT_EQ(DncLineText("M98P1000.").words().number(Address::P), 1000.0);
+  EXPECT_FALSE(DncLineText("M98 P#100").words().has(Address::P));
 }
 
 TEST(DncLineText, DecodesUtf8AndShiftJis) {
@@ -131,7 +137,7 @@ TEST(DncProgramIndex, NumberOnTheLastLineStartsItsBodyAtTheEnd) {
 }
 
 TEST(DncProgramIndex, ReportFormatsNumbersWithoutLeadingZeros) {
-  const ProgramIndex index(QByteArray("O0007\r\nO7\r\nO0\r\nO0\r\nO007.\r\nO7000\r\n"));
-  EXPECT_EQ(index.duplicateReport(), QStringLiteral("  O7\r\n  O7000\r\n"));
+  const ProgramIndex index(QByteArray("O0007\r\nO7\r\nO0\r\nO0\r\nO007.\r\nO7000\r\nO7000 (X)\r\n"));
+  EXPECT_EQ(index.duplicateReport(), QStringLiteral("  O7\r\n  O7\r\n  O7000\r\n"));
   EXPECT_EQ(programLabel(1000), QStringLiteral("O1000"));
 }

@@ -1,0 +1,164 @@
+#include "analysis/mill_motion.h"
+
+#include <cmath>
+
+namespace korvane {
+
+using namespace machining;
+
+namespace {
+
+constexpr double kMillimetresPerInch = 25.4;
+
+bool isDrillingCycle(int code) { return code == 73 || code == 74 || code == 76 || (code >= 81 && code <= 89); }
+
+}  // namespace
+
+void MillMotion::reset() { *this = MillMotion(rapidRate_); }
+
+double MillMotion::length(const BlockWords& w, Address a) const {
+  double value = w.number(a);
+  if (!w.hasPoint(a)) value *= inch_ ? 0.0001 : 0.001;
+  return inch_ ? value * kMillimetresPerInch : value;
+}
+
+bool MillMotion::hasAxisWord(const BlockWords& w) const {
+  return w.has(Address::X) || w.has(Address::Y) || w.has(Address::Z);
+}
+
+Point MillMotion::target(const BlockWords& w) const {
+  const auto axis = [&](Address a, double now) {
+    if (!w.has(a)) return now;
+    return absolute_ ? length(w, a) : now + length(w, a);
+  };
+  return {axis(Address::X, position_.x), axis(Address::Y, position_.y), axis(Address::Z, position_.z)};
+}
+
+double MillMotion::feedRate() const {
+  const double rate = perRevolution_ ? feed_ * spindle_ : feed_;
+  return rate > 0 ? rate : kDefaultFeed;
+}
+
+void MillMotion::rapid(const Point& to, Totals& totals) {
+  totals.minutes += lineLength(position_, to) / rapidRate_;
+  position_ = to;
+}
+
+void MillMotion::feed(const Point& to, Totals& totals) {
+  const double length = lineLength(position_, to);
+  totals.minutes += length / feedRate();
+  totals.cuttingMillimetres += length;
+  position_ = to;
+}
+
+void MillMotion::dwell(double seconds, Totals& totals) const {
+  if (seconds > 0) totals.minutes += seconds / 60;
+}
+
+void MillMotion::setModes(const BlockWords& w) {
+  if (w.units != kNoCode) inch_ = w.units == 20;
+  if (w.distance != kNoCode) absolute_ = w.distance == 90;
+  if (w.plane != kNoCode) plane_ = w.plane == 17 ? Plane::XY : w.plane == 18 ? Plane::ZX : Plane::YZ;
+  if (w.feedMode != kNoCode) perRevolution_ = w.feedMode == 95;
+  if (w.retract != kNoCode) returnToR_ = w.retract == 99;
+  // F as written: mm/min (F100 and F100. alike), inch/min under G20, per revolution under G95.
+  if (w.has(Address::F)) feed_ = w.number(Address::F) * (inch_ ? kMillimetresPerInch : 1);
+  if (w.has(Address::S)) spindle_ = std::fabs(w.number(Address::S));
+  if (w.motion != kNoCode) {
+    const int code = w.motion;
+    if (code <= 3) {
+      motion_ = code;
+      cycle_ = 0;
+    } else if (code == 80) {
+      cycle_ = 0;
+    } else {
+      if (cycle_ == 0) initialLevel_ = position_.z;  // a series of holes starts here
+      cycle_ = code;
+    }
+  }
+}
+
+void MillMotion::oneShot(const BlockWords& w, Totals& totals) {
+  switch (w.oneShot) {
+    case 4:
+      // P in milliseconds; X or U in seconds (without a point, in thousandths).
+      if (w.has(Address::P)) {
+        dwell(w.number(Address::P) / 1000, totals);
+      } else if (w.has(Address::X) || w.has(Address::U)) {
+        const Address a = w.has(Address::X) ? Address::X : Address::U;
+        dwell(w.hasPoint(a) ? w.number(a) : w.number(a) / 1000, totals);
+      }
+      return;
+    case 92: {
+      // The position is renamed, not moved.
+      if (w.has(Address::X)) position_.x = length(w, Address::X);
+      if (w.has(Address::Y)) position_.y = length(w, Address::Y);
+      if (w.has(Address::Z)) position_.z = length(w, Address::Z);
+      return;
+    }
+    case 53: {
+      // Machine coordinates: absolute whatever the distance mode, at the rapid rate.
+      Point to = position_;
+      if (w.has(Address::X)) to.x = length(w, Address::X);
+      if (w.has(Address::Y)) to.y = length(w, Address::Y);
+      if (w.has(Address::Z)) to.z = length(w, Address::Z);
+      rapid(to, totals);
+      return;
+    }
+    case 28:
+    case 30: {
+      // Through the intermediate point to the reference point, the origin of each axis named.
+      rapid(target(w), totals);
+      Point home = position_;
+      if (w.has(Address::X)) home.x = 0;
+      if (w.has(Address::Y)) home.y = 0;
+      if (w.has(Address::Z)) home.z = 0;
+      rapid(home, totals);
+      return;
+    }
+    default:
+      return;
+  }
+}
+
+void MillMotion::apply(const BlockWords& w, Totals& totals) {
+  setModes(w);
+  if (w.oneShot != kNoCode) {
+    oneShot(w, totals);
+    return;
+  }
+  if (cycle_ != 0) {
+    if (isDrillingCycle(cycle_)) drill(w, totals);
+    return;
+  }
+  const bool arcMotion = motion_ >= 2;
+  if (!hasAxisWord(w) && !(arcMotion && (w.has(Address::I) || w.has(Address::J) || w.has(Address::K) ||
+                                          w.has(Address::R)))) {
+    return;
+  }
+  const Point to = target(w);
+  if (motion_ == 0) {
+    rapid(to, totals);
+  } else if (motion_ == 1) {
+    feed(to, totals);
+  } else {
+    arc(w, to, totals);
+  }
+}
+
+void MillMotion::arc(const BlockWords& w, const Point& to, Totals& totals) {
+  double arcLength = 0;
+  if (w.has(Address::R)) {
+    arcLength = arcLengthByRadius(position_, to, plane_, length(w, Address::R));
+  } else {
+    // I, J and K give the centre along X, Y and Z, from the start point.
+    const auto offset = [&](Address a) { return w.has(a) ? length(w, a) : 0.0; };
+    const PlanePoint centre = inPlane({offset(Address::I), offset(Address::J), offset(Address::K)}, plane_);
+    arcLength = arcLengthByCentre(position_, to, plane_, centre.a, centre.b, motion_ == 2);
+  }
+  totals.minutes += arcLength / feedRate();
+  totals.cuttingMillimetres += arcLength;
+  position_ = to;
+}
+
+}  // namespace korvane
