@@ -69,7 +69,17 @@ double powerOfTen(int n) {
 
 constexpr std::uint64_t kMantissaLimit = 100'000'000'000'000'000ULL;  // 1e17: one more digit still fits
 
-constexpr bool isUpper(unsigned char c) { return c >= 'A' && c <= 'Z'; }
+// The digits from q on: their count, with q moved past them and their value appended to
+// `mantissa`.
+inline int readDigits(const unsigned char*& q, std::uint64_t& mantissa) {
+  const unsigned char* const start = q;
+  unsigned digit = 0;
+  while ((digit = static_cast<unsigned>(*q - '0')) < 10) {
+    mantissa = mantissa * 10 + digit;
+    ++q;
+  }
+  return static_cast<int>(q - start);
+}
 
 }  // namespace
 
@@ -138,26 +148,17 @@ bool BlockScanner::readPlainLine(const unsigned char* start, int length) {
     const std::uint8_t kind = kKind[*p++];
     if (kind == kLetter) [[likely]] {
       const unsigned char letter = p[-1] == ':' ? static_cast<unsigned char>('O') : p[-1];
+      // The line ends at a CR or LF, which no number reads past.
       const unsigned char* q = p;
-      const bool negative = q < e && *q == '-';
-      q += q < e && (*q == '-' || *q == '+');
+      const bool negative = *q == '-';
+      q += *q == '-' || *q == '+';
       std::uint64_t mantissa = 0;
-      unsigned digit = 0;
-      const unsigned char* const integerStart = q;
-      while (q < e && (digit = static_cast<unsigned>(*q - '0')) < 10) {
-        mantissa = mantissa * 10 + digit;
-        ++q;
-      }
-      int digits = static_cast<int>(q - integerStart);
-      const bool point = q < e && *q == '.';
+      int digits = readDigits(q, mantissa);
+      const bool point = *q == '.';
       int fractionDigits = 0;
       if (point) {
-        const unsigned char* const fractionStart = ++q;
-        while (q < e && (digit = static_cast<unsigned>(*q - '0')) < 10) {
-          mantissa = mantissa * 10 + digit;
-          ++q;
-        }
-        fractionDigits = static_cast<int>(q - fractionStart);
+        ++q;
+        fractionDigits = readDigits(q, mantissa);
         digits += fractionDigits;
       }
       if (digits > 17) [[unlikely]] {
@@ -165,7 +166,7 @@ bool BlockScanner::readPlainLine(const unsigned char* start, int length) {
         return false;
       }
       // A blank may still lead on to more of the number: that is the other reading's to take.
-      if (q < e && kKind[*q] == kBlank) [[unlikely]] {
+      if (kKind[*q] == kBlank) {
         const unsigned char* r = q;
         while (r < e && kKind[*r] == kBlank) ++r;
         if (r < e && (kKind[*r] == kDigit || kKind[*r] == kPoint || (kKind[*r] == kSign && q == p))) {

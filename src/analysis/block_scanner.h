@@ -6,7 +6,9 @@
 // toward the block's length, as a tape holds them.
 
 #include <QByteArrayView>
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "analysis/block_words.h"
 
@@ -27,8 +29,12 @@ class BlockScanner {
   // Ends the block: a word still being read ends with it.
   void finish();
 
+  // The values of words not found are left as they were: they mean nothing.
   void reset() {
-    words_ = BlockWords{};
+    std::memset(static_cast<void*>(&words_), 0, offsetof(BlockWords, motion));
+    std::memset(&words_.motion, kNoCode, offsetof(BlockWords, flags) - offsetof(BlockWords, motion));
+    words_.flags = 0;
+    words_.pDigits = 0;
     state_ = State::Between;
     wordCount_ = 0;
   }
@@ -39,7 +45,7 @@ class BlockScanner {
   bool isFresh() const { return words_.length == 0; }
 
   // Takes a whole line [start, start + length) of characters other than CR, LF and bytes outside
-  // ASCII into a fresh block. False, with the block left fresh, when a word on the line has a
+  // ASCII, ended by a CR or LF, into a fresh block. False, with the block left fresh, when a word on the line has a
   // shape only the character-by-character reading takes (blanks inside a number, very long
   // numbers).
   bool readPlainLine(const unsigned char* start, int length);

@@ -27,7 +27,7 @@ double arcLengthByCentre(const Point& from, const Point& to, Plane plane, double
                          bool clockwise) {
   const PlanePoint s = inPlane(from, plane);
   const PlanePoint e = inPlane(to, plane);
-  const double radius = std::hypot(centreA, centreB);
+  const double radius = std::sqrt(centreA * centreA + centreB * centreB);
   double sweep = kFullTurn;
   if (std::fabs(e.a - s.a) > kSamePoint || std::fabs(e.b - s.b) > kSamePoint) {
     const double ca = s.a + centreA;
@@ -45,7 +45,7 @@ double arcLengthByRadius(const Point& from, const Point& to, Plane plane, double
   const PlanePoint s = inPlane(from, plane);
   const PlanePoint e = inPlane(to, plane);
   double radius = std::fabs(signedRadius);
-  const double chord = std::hypot(e.a - s.a, e.b - s.b);
+  const double chord = std::sqrt((e.a - s.a) * (e.a - s.a) + (e.b - s.b) * (e.b - s.b));
   double sweep = kFullTurn;
   if (chord > kSamePoint) {
     radius = std::max(radius, chord / 2);
