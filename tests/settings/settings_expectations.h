@@ -12,7 +12,7 @@ namespace korvane::test {
 
 using KeyValues = QList<std::pair<QString, QString>>;
 
-// The nineteen keys of a profile section in file order, with the default texts of slot n.
+// The twenty keys of a profile section in file order, with the default texts of slot n.
 inline KeyValues defaultProfileKeys(int slot) {
   return {
       {QStringLiteral("ｽﾋﾟｰﾄﾞ"), QStringLiteral("9600")},
@@ -34,6 +34,7 @@ inline KeyValues defaultProfileKeys(int slot) {
       {QStringLiteral("StopCode"), QStringLiteral("0")},
       {QStringLiteral("start_cr"), QStringLiteral("0")},
       {QStringLiteral("ﾎﾟｰﾄ"), QStringLiteral("1")},
+      {QStringLiteral("早送り速度"), QStringLiteral("5000")},
   };
 }
 
