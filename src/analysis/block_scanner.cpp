@@ -99,7 +99,8 @@ void BlockScanner::takeCode(unsigned char letter, double value, int fractionDigi
       case 20: case 21: words_.units = code; break;
       case 94: case 95: words_.feedMode = code; break;
       case 98: case 99: words_.retract = code; break;
-      case 4: case 28: case 30: case 53: case 92: words_.oneShot = code; break;
+      // One-shot codes; G10, G52 and G65 carry axis words as data, not as a move.
+      case 4: case 10: case 28: case 30: case 52: case 53: case 65: case 92: words_.oneShot = code; break;
       default: break;
     }
   } else if (code == 30 || code == 2) {

@@ -35,7 +35,7 @@ struct alignas(16) BlockWords {
   std::uint8_t units = kNoCode;     // 20, 21
   std::uint8_t feedMode = kNoCode;  // 94, 95
   std::uint8_t retract = kNoCode;   // 98, 99
-  std::uint8_t oneShot = kNoCode;   // 4, 28, 30, 53, 92
+  std::uint8_t oneShot = kNoCode;   // 4, 10, 28, 30, 52, 53, 65, 92
   std::uint8_t flags = 0;
   std::uint8_t pDigits = 0;  // digits written in the P word (a call's count and number share them)
   std::array<double, kAddressCount> numbers{};  // as written (X10. holds 10); the first one of an address counts

@@ -78,6 +78,8 @@ TEST(MachiningReading, HandWorkedPrograms) {
       {"G00 Z50.\r\nG91 G28 Z0\r\nM30\r\n", {"0.02", "0.00"}},
       // G53 goes at the rapid rate whatever the motion mode.
       {"G01 F100\r\nG53 Z50.\r\nM30\r\n", {"0.01", "0.00"}},
+      // Offsets set by G10 and G52, and the arguments of a G65 macro call, are no moves.
+      {"G10 L2 P1 X-100. Y-50.\r\nG52 X10.\r\nG65 P9010 X5. Z3.\r\nG01 X10. F100\r\nM30\r\n", {"0.10", "10.00"}},
       // G92 renames the position without a move.
       {"G92 X100.\r\nG01 X110. F100\r\nM30\r\n", {"0.10", "10.00"}},
       // An R arc whose chord is a hair longer than its diameter is the half circle over it.
