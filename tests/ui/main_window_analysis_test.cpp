@@ -1,5 +1,6 @@
 // The main window's "加工長、時間" and "ﾌｧｲﾙ情報" commands on the selected rows of its list.
 #include <QAction>
+#include <QComboBox>
 #include <QFile>
 #include <QListWidget>
 #include <QPushButton>
@@ -52,6 +53,23 @@ TEST_F(AnalysisCommands, MeasuresOnlySelectedRowsAndShowsTheSixBlockFigures) {
   EXPECT_EQ(form->rowTexts(0), kSixBlocksRow);
   EXPECT_TRUE(messages.isEmpty());
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(AnalysisCommands, RapidMovesRunAtTheRateOfTheMachineInTheMachineBox) {
+  // 500 mm at the rapid rate: 0.10 min at 5000 mm/min, 0.20 min at the 2500 of profile 2.
+  store(QStringLiteral("COM2"), QStringLiteral("早送り速度"), QStringLiteral("2500"));
+  const QString rapid = writeProgram("RAPID.NC", "G91 G00 X500.\r\nM30\r\n");
+  MainWindow& w = start({rapid});
+  select(w, {0});
+  w.flist_time->trigger();
+  w.comportm->setCurrentIndex(1);
+  select(w, {0});
+  w.flist_time->trigger();
+  Form5* form = results(w);
+  ASSERT_NE(form, nullptr);
+  ASSERT_EQ(form->rowCount(), 2);
+  EXPECT_EQ(form->rowTexts(0)[2], "0.10");
+  EXPECT_EQ(form->rowTexts(1)[2], "0.20");
 }
 
 TEST_F(AnalysisCommands, RunsAppendWhileTheWindowStaysOpenAndStartAfreshOnceClosed) {
