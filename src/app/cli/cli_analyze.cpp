@@ -6,8 +6,14 @@
 namespace korvane::cli {
 namespace {
 
-int runAnalyze(const QStringList& args) {
-  if (args.isEmpty()) return fail(QStringLiteral("analyze: no file given"));
+void defineAnalyze(QCommandLineParser& parser) {
+  parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("An NC program to measure."),
+                               QStringLiteral("FILE..."));
+}
+
+int runAnalyze(const QCommandLineParser& parser) {
+  const QStringList files = parser.positionalArguments();
+  if (files.isEmpty()) return fail(QStringLiteral("analyze: no file given"));
   MachiningSink sink;
   sink.row = [](const MachiningRow& row) { out() << row.texts().join(QLatin1Char('\t')) << '\n'; };
   // As in the window: the rows so far stay, the first unreadable file ends the run.
@@ -15,13 +21,13 @@ int runAnalyze(const QStringList& args) {
     out().flush();
     err() << "korvane-cli: analyze: " << displayName << ": " << error << Qt::endl;
   };
-  return kakou_time(args, sink) ? 0 : 1;
+  return kakou_time(files, sink) ? 0 : 1;
 }
 
-const Registrar registrar({"analyze",
-                           "FILE...  machining time, cutting length and tape length: one line per program end "
+const Registrar registrar({"analyze", "FILE...",
+                           "machining time, cutting length and tape length: one line per program end\n"
                            "(file, program number, minutes, mm, m; tab separated)",
-                           runAnalyze});
+                           defineAnalyze, runAnalyze});
 
 }  // namespace
 }  // namespace korvane::cli
