@@ -2,7 +2,11 @@
 // and the usage error for a command line a command cannot take.
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QRegularExpression>
 
 namespace {
@@ -13,8 +17,9 @@ struct CliRun {
   QString err;
 };
 
-CliRun cli(const QStringList& args) {
+CliRun cli(const QStringList& args, const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment()) {
   QProcess p;
+  p.setProcessEnvironment(env);
   p.setStandardInputFile(QProcess::nullDevice());
   p.start(QStringLiteral(KORVANE_CLI_PATH), args);
   CliRun r;
@@ -94,6 +99,36 @@ TEST(CliUsage, BadCommandLinesAreUsageErrors) {
     EXPECT_TRUE(r.err.startsWith(QStringLiteral("korvane-cli: ") + args.first()))
         << args.join(' ').toStdString() << ": " << r.err.toStdString();
   }
+}
+
+TEST(CliSettingsFile, AnUnreadableSettingsFileIsSaidBeforeAnythingIsSent) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  ASSERT_TRUE(QDir().mkpath(dir.filePath(QStringLiteral("korvane.ini"))));  // a folder, not a file
+  const QString program = dir.filePath(QStringLiteral("o1.nc"));
+  QFile f(program);
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  f.write("%\nO1\nM30\n%\n");
+  f.close();
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert(QStringLiteral("windir"), dir.path());
+
+  const CliRun send = cli({"send", program}, env);
+  EXPECT_EQ(send.exitCode, 2);
+  EXPECT_TRUE(send.err.contains(QStringLiteral("設定ファイルを読み込めません"))) << send.err.toStdString();
+  EXPECT_TRUE(send.err.contains(dir.filePath(QStringLiteral("korvane.ini")))) << send.err.toStdString();
+  EXPECT_FALSE(send.err.contains(QStringLiteral("送信が終了しました"))) << send.err.toStdString();
+
+  const CliRun receive = cli({"receive", "--file", dir.filePath(QStringLiteral("in.nc"))}, env);
+  EXPECT_EQ(receive.exitCode, 2);
+  EXPECT_TRUE(receive.err.contains(QStringLiteral("設定ファイルを読み込めません"))) << receive.err.toStdString();
+
+  const CliRun settings = cli({"settings"}, env);
+  EXPECT_EQ(settings.exitCode, 0);
+  EXPECT_TRUE(settings.err.contains(QStringLiteral("設定ファイルを読み込めません"))) << settings.err.toStdString();
+  const CliRun save = cli({"settings", "--save"}, env);
+  EXPECT_NE(save.exitCode, 0);
+  EXPECT_TRUE(QFileInfo(dir.filePath(QStringLiteral("korvane.ini"))).isDir()) << "nothing written over it";
 }
 
 }  // namespace

@@ -57,6 +57,7 @@ int runReceive(const QCommandLineParser& parser) {
   }
 
   CliTransfer t(*profileSlot);
+  if (!t.store.loadProblem().isEmpty()) return refuseUnreadableSettings(t.store);
   ArgumentsUi ui(method, target);
   ReceiveEngine engine(t.store, t.context, ui);
   switch (engine.press()) {

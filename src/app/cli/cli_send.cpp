@@ -24,6 +24,7 @@ int runSend(const QCommandLineParser& parser) {
   if (files.isEmpty()) return fail(QStringLiteral("send: no file given"));
 
   CliTransfer t(*profileSlot);
+  if (!t.store.loadProblem().isEmpty()) return refuseUnreadableSettings(t.store);
   SendmailMailer mailer;
   SystemdPowerOff powerOff;
   CompletionActions completion(t.store, mailer, powerOff, t.view);

@@ -16,6 +16,10 @@ int runSettings(const QCommandLineParser& parser) {
   SettingsStore store(SettingsStore::defaultIniPath());
   store.loadSettings();
   store.loadWindowSize();
+  if (!store.loadProblem().isEmpty()) {
+    QString message = store.loadProblem();
+    err() << "korvane-cli: settings: " << message.replace(QStringLiteral("\r\n"), QStringLiteral("\n")) << Qt::endl;
+  }
   if (parser.isSet(kSave)) {
     QString error;
     if (!store.saveSettings(&error)) return fail(QStringLiteral("設定を保存できません: %1").arg(error));

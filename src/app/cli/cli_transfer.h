@@ -35,6 +35,14 @@ inline std::optional<int> chosenProfile(const QCommandLineParser& parser, const 
   return std::nullopt;
 }
 
+// A transfer at the default line settings because the settings file could not be read would
+// reach the machine garbled, and a script has no one to ask: the command stops, saying why.
+inline int refuseUnreadableSettings(const SettingsStore& store) {
+  QString message = store.loadProblem();
+  message.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  return fail(message + QStringLiteral("\n送受信は行いません"));
+}
+
 struct CliTransfer {
   // profileSlot 0 keeps the stored current profile.
   explicit CliTransfer(int profileSlot)
