@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <optional>
 
 namespace korvane {
@@ -19,12 +20,37 @@ class ProcessLauncher {
   std::optional<QString> openUrl(const QString& url) { return startDetached(desktopOpener(), {url}); }
   std::optional<QString> openPath(const QString& path) { return startDetached(desktopOpener(), {path}); }
   static QString desktopOpener() { return QStringLiteral("xdg-open"); }
+
+  // Where a failure shows that only comes after the start: the desktop opener starts but finds
+  // no program for the address or folder. Called on the thread of the launcher, with a message
+  // naming the command and the reason.
+  using FailureReport = std::function<void(const QString& message)>;
+  void setFailureReport(FailureReport report) { failureReport_ = std::move(report); }
+
+ protected:
+  void reportFailure(const QString& message) const {
+    if (failureReport_) failureReport_(message);
+  }
+
+ private:
+  FailureReport failureReport_;
 };
 
-// Starts programs through QProcess::startDetached.
+// "<command> を起動できません（<reason>）"
+QString launchFailureMessage(const QString& command, const QString& reason);
+
+// Starts programs through QProcess::startDetached. The desktop opener (a program named as
+// desktopOpener(), or one named in watchedPrograms) is a short hand-over that ends by itself;
+// it is started as a watched child instead, and an exit other than 0 goes to the failure report
+// with the last line it wrote to its error output.
 class QtProcessLauncher final : public ProcessLauncher {
  public:
   std::optional<QString> startDetached(const QString& program, const QStringList& args) override;
+  void setWatchedPrograms(const QStringList& names) { watched_ = names; }
+
+ private:
+  std::optional<QString> startWatched(const QString& program, const QStringList& args);
+  QStringList watched_{desktopOpener()};
 };
 
 // Starts a command stored in the settings ("xdg-open", "/usr/bin/gedit", "gvim -p") with extra

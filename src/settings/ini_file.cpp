@@ -10,7 +10,9 @@
 #include <cctype>
 #include <cerrno>
 #include <charconv>
+#include <algorithm>
 #include <cmath>
+#include <limits>
 #include <string>
 
 namespace korvane {
@@ -178,16 +180,21 @@ double leadingNumber(const QString& text) {
   const auto result = std::from_chars(number.data(), number.data() + number.size(), value);
   if (result.ec == std::errc::result_out_of_range) {
     // from_chars reports overflow and underflow alike and leaves the value alone: a text too large
-    // still reads as a (huge) number, one too small as 0.
+    // reads as the largest number there is, one too small as 0. Never infinity, which has no
+    // text that reads back as itself.
     if (!beyondOne(number)) return 0;
-    return number[0] == '-' ? -HUGE_VAL : HUGE_VAL;
+    const double largest = std::numeric_limits<double>::max();
+    return number[0] == '-' ? -largest : largest;
   }
   if (result.ec != std::errc()) return 0;
   return value;
 }
 
 QString numberText(double value) {
-  if (value == 0) return QStringLiteral("0");  // never "-0"
+  if (value == 0 || std::isnan(value)) return QStringLiteral("0");  // never "-0" or "nan"
+  // Infinity is written as the largest number, which reads back as itself ("inf" would read as 0).
+  const double largest = std::numeric_limits<double>::max();
+  value = std::clamp(value, -largest, largest);
   // Positional digits ("100000", "0.0001") as people and other readers of the file expect; the
   // exponent form only where positional text would grow long.
   const double magnitude = std::fabs(value);
@@ -195,17 +202,29 @@ QString numberText(double value) {
   return QString::number(value, 'g', QLocale::FloatingPointShortest);
 }
 
-IniFile IniFile::load(const QString& path) {
+IniFile IniFile::load(const QString& path, QString* error) {
   IniFile ini;
+  if (error) error->clear();
+  const QFileInfo info(path);
+  if (!info.exists() && !info.isSymLink()) return ini;
   QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) return ini;
+  if (info.isDir() || !file.open(QIODevice::ReadOnly)) {
+    if (error) *error = info.isDir() ? QStringLiteral("フォルダです") : file.errorString();
+    return ini;
+  }
   QByteArray data = file.readAll();
+  if (file.error() != QFileDevice::NoError) {
+    if (error) *error = file.errorString();
+    return IniFile{};
+  }
   if (data.isEmpty()) return ini;
   const bool endsWithBreak = data.endsWith('\n');
   ini.lines_ = data.split('\n');
   if (endsWithBreak) ini.lines_.removeLast();
+  // A line end of CR CR LF (a file passed through a tool that added a CR of its own) is still
+  // one line end: every CR before the LF belongs to it, never to the value.
   for (QByteArray& line : ini.lines_) {
-    if (line.endsWith('\r')) line.chop(1);
+    while (line.endsWith('\r')) line.chop(1);
   }
   return ini;
 }
@@ -240,7 +259,9 @@ std::optional<QString> IniFile::value(const QString& section, const QString& key
   if (k < 0) return std::nullopt;
   const QByteArray& line = lines_[k];
   const QByteArray raw = trimBlanks(line.mid(line.indexOf('=') + 1));
-  return decodeCp932(truncateCp932(raw, kMaxValueBytes));
+  // Trimmed again after the cut: a blank at the cut would be lost by the next save and read,
+  // so the value would not read back as it was saved.
+  return decodeCp932(trimBlanks(truncateCp932(raw, kMaxValueBytes)));
 }
 
 bool IniFile::setValue(const QString& section, const QString& key, const QString& value, QString* error) {

@@ -15,8 +15,9 @@ class IniFile {
   // The longest value a read returns, in bytes, as the classic profile functions did.
   static constexpr int kMaxValueBytes = 255;
 
-  // Reads the file; a missing or unreadable file is an empty document.
-  static IniFile load(const QString& path);
+  // Reads the file; a missing file is an empty document. A file that is there but cannot be
+  // read (no permission, a folder) is an empty document too, with the reason in error.
+  static IniFile load(const QString& path, QString* error = nullptr);
 
   // The value of key in section with surrounding blanks removed, cut to kMaxValueBytes without
   // splitting a double-byte character, decoded from CP932. Section and key names match without
@@ -55,9 +56,11 @@ int utf8SequenceLength(const uchar* p, qsizetype available);
 bool isCp932DoubleByte(const uchar* p, qsizetype available);
 
 // The leading number of a text: blanks skipped, optional sign, digits, optional decimal point
-// with digits, optional exponent. A text that does not start with a number reads as 0.
+// with digits, optional exponent. A text that does not start with a number reads as 0; one
+// beyond the range of a double as the largest double of its sign.
 double leadingNumber(const QString& text);
 // Shortest decimal text that reads back as the same number: 3 gives "3", one half "0.5".
+// Infinity is written as the largest double, NaN as 0.
 QString numberText(double value);
 
 }  // namespace korvane

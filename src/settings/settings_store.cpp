@@ -102,7 +102,13 @@ QString fieldText(const Record& record, const Field& field) {
 
 // Writes each pair; a value that cannot be written is skipped and reported, the rest still go.
 bool writeAll(const QString& path, const QList<std::tuple<QString, QString, QString>>& entries, QString* error) {
-  IniFile ini = IniFile::load(path);
+  QString readError;
+  IniFile ini = IniFile::load(path, &readError);
+  // Writing over a file that could not be read would throw away every key in it.
+  if (!readError.isEmpty()) {
+    if (error) *error = QStringLiteral("設定ファイルを読み込めないため書き込みません（%1）\r\n%2").arg(readError, path);
+    return false;
+  }
   QStringList problems;
   for (const auto& [section, key, text] : entries) {
     QString why;
@@ -161,7 +167,11 @@ PortProfile* SettingsStore::selectedProfile() {
 }
 
 void SettingsStore::loadSettings() {
-  const IniFile ini = IniFile::load(iniPath_);
+  QString readError;
+  const IniFile ini = IniFile::load(iniPath_, &readError);
+  loadProblem_ = readError.isEmpty() ? QString()
+                                     : QStringLiteral("設定ファイルを読み込めません（%1）。既定の設定を使います。\r\n%2")
+                                           .arg(readError, iniPath_);
   for (int n = 1; n <= kProfileSlots; ++n) {
     profiles_[n] = PortProfile{};
     profiles_[n].deviceName = QStringLiteral("No.%1").arg(n);

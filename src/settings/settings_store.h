@@ -41,6 +41,9 @@ class SettingsStore {
 
   // Reads the ten profiles and every application setting but the window size.
   void loadSettings();
+  // After loadSettings: empty, or the message that the file is there but could not be read and
+  // the defaults are in use. The file is then not written over either.
+  const QString& loadProblem() const { return loadProblem_; }
   void loadWindowSize();
   // Every profile key and the application keys but the start slot and the window size.
   bool saveSettings(QString* error = nullptr);
@@ -54,6 +57,7 @@ class SettingsStore {
 
  private:
   QString iniPath_;
+  QString loadProblem_;
   std::array<PortProfile, kProfileSlots + 1> profiles_{};
   AppSettings app_;
 };

@@ -48,7 +48,15 @@ struct AppSettings {
   double windowHeight = 4560;
 };
 
-inline constexpr int kProfileSlots = 10;  // slots 1..10; slot 0 exists and is never used
+inline constexpr int kProfileSlots = 10;
+
+// The longest tape feed a profile can ask for, in centimetres: 100 m of leader, far beyond any
+// reader's need, and a frame count that no conversion overflows.
+inline constexpr double kMaxFeedLengthCm = 10000;
+inline bool feedLengthUsable(double cm) { return cm <= kMaxFeedLengthCm; }  // false for NaN too
+inline QString feedLengthLimitMessage() {
+  return QStringLiteral("ﾌｨｰﾄﾞ長は %1 Cm までにしてください").arg(kMaxFeedLengthCm);
+}  // slots 1..10; slot 0 exists and is never used
 
 // Whole-number view of a stored number, for the places that use it as a choice or a count.
 // The file may hold anything; a value no int can hold reads as 0 rather than overflowing.

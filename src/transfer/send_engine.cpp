@@ -1,5 +1,6 @@
 #include "transfer/send_engine.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "transfer/program_reader.h"
@@ -28,7 +29,10 @@ class RunningFlag {
 
 }  // namespace
 
-int feedFrames(double lengthCm) { return static_cast<int>(std::nearbyint(lengthCm * 10 / 2.54)); }
+int feedFrames(double lengthCm) {
+  if (!(lengthCm > 0)) return 0;
+  return static_cast<int>(std::nearbyint(std::min(lengthCm, kMaxFeedLengthCm) * 10 / 2.54));
+}
 
 SendEngine::SendEngine(SettingsStore& store, TransferContext context, SendCompletion completion)
     : store_(store), c_(context), completion_(std::move(completion)) {}
@@ -42,6 +46,13 @@ SendOutcome SendEngine::press(const QStringList& rows) {
   slot_ = store_.selectedSlot();
   if (slot_ == 0) {
     c_.view.showMessage(QStringLiteral("マシンが選択されていません"), MessageIcon::Critical);
+    return SendOutcome::NotStarted;
+  }
+  // A leader the profile cannot mean is refused before anything goes out: sent short it would
+  // look like success without the leader the machine expects.
+  if (const PortProfile& p = profile();
+      asInt(p.feedEnabled) == 1 && (!feedLengthUsable(p.feedLength) || !feedLengthUsable(p.feedLength2))) {
+    c_.view.showMessage(feedLengthLimitMessage(), MessageIcon::Critical);
     return SendOutcome::NotStarted;
   }
   if (asInt(store_.app().shutdownAfterSend) == 1 &&
@@ -233,7 +244,14 @@ SendOutcome SendEngine::report(Step result, const QStringList& rows) {
     outcome = result == Step::Unreadable ? SendOutcome::Failed : SendOutcome::Aborted;
   } else {
     if (asInt(store_.app().mailAfterSend) == 1 && completion_.sendCompletionMail) completion_.sendCompletionMail(rows);
-    if (asInt(store_.app().shutdownAfterSend) == 1 && completion_.shutDownSystem) {
+    // A leader the profile cannot mean is refused before anything goes out: sent short it would
+  // look like success without the leader the machine expects.
+  if (const PortProfile& p = profile();
+      asInt(p.feedEnabled) == 1 && (!feedLengthUsable(p.feedLength) || !feedLengthUsable(p.feedLength2))) {
+    c_.view.showMessage(feedLengthLimitMessage(), MessageIcon::Critical);
+    return SendOutcome::NotStarted;
+  }
+  if (asInt(store_.app().shutdownAfterSend) == 1 && completion_.shutDownSystem) {
       completion_.shutDownSystem();
       return SendOutcome::Completed;
     }

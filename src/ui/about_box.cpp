@@ -92,9 +92,12 @@ frmAbout::frmAbout(ProcessLauncher& launcher, MessageShower showMessage, QWidget
   cmdOK->setDefault(true);
   connect(cmdOK, &QPushButton::clicked, this, &QDialog::close);
   connect(cmdSysInfo, &QPushButton::clicked, this, &frmAbout::StartSysInfo);
-  // Like the help, the opener's own failure is its own to report.
-  connect(Command1, &QPushButton::clicked, this, [this] { launcher_.openUrl(webAddress()); });
-  connect(Command2, &QPushButton::clicked, this, [this] { launcher_.openUrl(mailAddress()); });
+  connect(Command1, &QPushButton::clicked, this, [this] {
+    if (const auto error = launcher_.openUrl(webAddress())) showMessage_(*error);
+  });
+  connect(Command2, &QPushButton::clicked, this, [this] {
+    if (const auto error = launcher_.openUrl(mailAddress())) showMessage_(*error);
+  });
 }
 
 void frmAbout::StartSysInfo() {

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "ui/main_window.h"
+#include "ui/message_box.h"
 
 namespace korvane {
 
@@ -26,6 +27,7 @@ void showDialogMessage(QWidget* parent, const QString& text) {
     return;
   }
   QMessageBox box(QMessageBox::Warning, kAppTitle, text, QMessageBox::Ok, parent);
+  fitCaption(box);
   box.exec();
 }
 

@@ -9,6 +9,7 @@
 
 #include "analysis/dnc_converter.h"
 #include "platform/process_launcher.h"
+#include "ui/file_dialogs.h"
 #include "ui/file_list_logic.h"
 #include "ui/list_interactions.h"
 #include "ui/main_window.h"
@@ -29,7 +30,7 @@ void addAndSelect(QListWidget* list, const QString& text) {
 
 std::optional<QString> QtSaveDialog::saveFile(const QString& caption, const QString& folder, const QString& filter) {
   const QString filters = qtNameFilters(filter).join(QStringLiteral(";;"));
-  const QString chosen = QFileDialog::getSaveFileName(parent_, caption, folder, filters);
+  const QString chosen = QFileDialog::getSaveFileName(parent_, caption, folder, filters, nullptr, kFilterDialogOptions);
   if (chosen.isEmpty()) return std::nullopt;
   return QDir::toNativeSeparators(chosen);
 }

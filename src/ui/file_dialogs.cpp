@@ -15,11 +15,12 @@ std::optional<QStringList> QtFileDialogs::openFiles(const QString& caption, cons
     QFileDialog dialog(parent_, caption, folder, filters);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setOptions(kFilterDialogOptions);
     if (dialog.exec() == QDialog::Accepted) chosen = dialog.selectedFiles().mid(0, 1);
   } else if (multiple) {
-    chosen = QFileDialog::getOpenFileNames(parent_, caption, folder, filters);
+    chosen = QFileDialog::getOpenFileNames(parent_, caption, folder, filters, nullptr, kFilterDialogOptions);
   } else {
-    const QString one = QFileDialog::getOpenFileName(parent_, caption, folder, filters);
+    const QString one = QFileDialog::getOpenFileName(parent_, caption, folder, filters, nullptr, kFilterDialogOptions);
     if (!one.isEmpty()) chosen << one;
   }
   if (chosen.isEmpty()) return std::nullopt;

@@ -2,13 +2,16 @@
 // The open-file dialog the file list uses, behind an interface so the list editing can be driven
 // without a window.
 
+#include <QFileDialog>
 #include <QString>
 #include <QStringList>
 #include <optional>
 
-class QWidget;
-
 namespace korvane {
+
+// Name filters from qtNameFilters are shown as their descriptions ("すべてのﾌｧｲﾙ (*.*)"), not
+// with the patterns Qt matches behind them.
+inline constexpr QFileDialog::Options kFilterDialogOptions = QFileDialog::HideNameFilterDetails;
 
 class FileDialogs {
  public:

@@ -11,10 +11,7 @@ QStringList qtNameFilters(const QString& dialogFilterText) {
   const QStringList parts = dialogFilterText.split(QLatin1Char('|'));
   QStringList filters;
   for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
-    QString description = parts[i];
-    // Qt reads the patterns from the parentheses at the end of the entry.
-    const qsizetype open = description.lastIndexOf(QLatin1Char('('));
-    if (open >= 0) description = description.left(open).trimmed();
+    const QString description = parts[i].trimmed();
     QStringList patterns;
     for (const QString& p : parts[i + 1].split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
       const QString pattern = p.trimmed();

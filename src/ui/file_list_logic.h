@@ -21,9 +21,10 @@ inline constexpr QChar kRowSeparator = QLatin1Char('/');
 // "ＮＣデータ (<filter>)|<filter>|すべてのﾌｧｲﾙ (*.*)|*.*": description and patterns alternate.
 QString dialogFilterText(const QString& fileFilter);
 
-// The same filter as Qt file dialogs take it, one entry per description: patterns inside the
-// parentheses separated by blanks instead of ";" ("ＮＣデータ (*.nc *.txt)"), and "*.*" as "*",
-// since on POSIX a name need not hold a dot to be a file.
+// The same filter as Qt file dialogs take it, one entry per description: the description as
+// written, then the patterns Qt matches in parentheses, separated by blanks instead of ";", and
+// "*.*" as "*", since on POSIX a name need not hold a dot to be a file
+// ("すべてのﾌｧｲﾙ (*.*) (*)"). A dialog given kFilterDialogOptions shows the description only.
 QStringList qtNameFilters(const QString& dialogFilterText);
 
 // folder + separator + name for each name, in the given order; a folder that already ends with

@@ -4,12 +4,14 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QListWidget>
-#include <QMessageBox>
+#include <QMenuBar>
 #include <QPushButton>
+#include <QTimer>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
+#include "ui/message_box.h"
 #include "ui/twips.h"
 #include "ui/window_transfers.h"
 
@@ -27,22 +29,6 @@ void endProcessNow() {
   std::_Exit(0);
 }
 
-bool showMessageBox(QWidget* parent, const QString& text, MessageIcon icon, bool yesNo) {
-  QMessageBox::Icon boxIcon = QMessageBox::NoIcon;
-  switch (icon) {
-    case MessageIcon::None: boxIcon = QMessageBox::NoIcon; break;
-    case MessageIcon::Information: boxIcon = QMessageBox::Information; break;
-    case MessageIcon::Warning: boxIcon = QMessageBox::Warning; break;
-    case MessageIcon::Critical: boxIcon = QMessageBox::Critical; break;
-    case MessageIcon::Question: boxIcon = QMessageBox::Question; break;
-  }
-  QMessageBox box(boxIcon, kAppTitle, text, yesNo ? (QMessageBox::Yes | QMessageBox::No) : QMessageBox::Ok,
-                  parent);
-  if (yesNo) box.setDefaultButton(QMessageBox::Yes);
-  const int answer = box.exec();
-  return yesNo ? answer == QMessageBox::Yes : true;
-}
-
 }  // namespace
 
 MainWindow::MainWindow(SettingsStore& store, const QStringList& rows, PortFactory makePort, QWidget* parent)
@@ -52,7 +38,7 @@ MainWindow::MainWindow(SettingsStore& store, const QStringList& rows, PortFactor
       layout_(designedLayout()),
       quit_(endProcessNow),
       presenter_([this](const QString& text, MessageIcon icon, bool yesNo) {
-        return showMessageBox(this, text, icon, yesNo);
+        return execMessageBox(this, text, icon, yesNo);
       }) {
   setObjectName(QStringLiteral("Form1"));
   setWindowTitle(kAppTitle);
@@ -61,6 +47,11 @@ MainWindow::MainWindow(SettingsStore& store, const QStringList& rows, PortFactor
   connectEvents();
   applyTabOrder();
   placeControls();
+  // The controls keep their designed places below the designed size, so a smaller window would
+  // only hide buttons: the designed client area (status bar included) under the menu bar is
+  // the least the window can be.
+  setMinimumSize(twipsToPx(kDesignClientWidth, logicalDpiX()),
+                 menuBar()->sizeHint().height() + twipsToPx(kDesignClientHeight, logicalDpiY()));
   resize(twipsToPx(kDesignWidth, logicalDpiX()), twipsToPx(kDesignHeight, logicalDpiY()));
   setUpListInteractions();
   startUp(rows);
@@ -74,6 +65,11 @@ void MainWindow::startUp(const QStringList& rows) {
     if (!row.isEmpty()) List1->addItem(row);
   }
   store_.loadSettings();
+  // Said as the window comes up, before anything can be sent: the defaults may not be the line
+  // settings of the machine.
+  if (!store_.loadProblem().isEmpty()) {
+    QTimer::singleShot(0, this, [this] { showMessage(store_.loadProblem(), MessageIcon::Warning); });
+  }
 
   // From here on a step that fails is skipped and start-up goes on.
   probePorts();

@@ -1,4 +1,6 @@
 // List interactions: tooltips, context menus, double-click, drops, the external editor and viewer.
+#include <QPointer>
+
 #include "platform/process_launcher.h"
 #include "ui/list_interactions.h"
 #include "ui/main_window.h"
@@ -16,7 +18,15 @@ ProcessLauncher& processLauncher() {
   return injectedLauncher != nullptr ? *injectedLauncher : real;
 }
 
-void MainWindow::setUpListInteractions() { new ListInteractions(*this); }
+void MainWindow::setUpListInteractions() {
+  new ListInteractions(*this);
+  // The desktop opener finds out only after its start that it has no program for a folder, an
+  // address or a file; the window that started it says so.
+  QPointer<MainWindow> self(this);
+  processLauncher().setFailureReport([self](const QString& message) {
+    if (self) self->showMessage(message, MessageIcon::Critical);
+  });
+}
 void MainWindow::onEdit() { openInEditor(*this); }
 void MainWindow::onViewer() { openInViewer(*this); }
 

@@ -12,6 +12,8 @@
 #include <QLineEdit>
 #include <QPalette>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <cmath>
 
 #include "ui/dialog_message.h"
 #include "ui/file_dialogs.h"
@@ -43,7 +45,8 @@ double waitTimeFromText(const QString& text) {
 namespace {
 
 // An empty feed box stores 0; a text that is not a number keeps the stored length, so a half
-// typed entry ("-", "1e") never turns into a surprise value.
+// typed entry ("-", "1e") never turns into a surprise value. Nor does a length beyond what a
+// send can give: the box says so when the operator leaves it (feedTextRefused).
 void applyFeedText(const QString& text, double& target) {
   if (text.trimmed().isEmpty()) {
     target = 0;
@@ -51,7 +54,19 @@ void applyFeedText(const QString& text, double& target) {
   }
   bool ok = false;
   const float value = text.toFloat(&ok);
-  if (ok) target = static_cast<double>(value);
+  if (ok && feedLengthUsable(value)) target = static_cast<double>(value);
+}
+
+// A number typed into a feed box that applyFeedText refused for its size: longer than a send
+// can give, or beyond the range of a number at all ("1e999").
+bool feedTextRefused(const QString& text) {
+  const QString t = text.trimmed();
+  bool isNumber = false;
+  const double value = t.toDouble(&isNumber);
+  if (std::isinf(value)) return true;
+  if (isNumber) return !feedLengthUsable(value);
+  static const QRegularExpression hugeNumber(QStringLiteral("^\\+?[0-9]*\\.?[0-9]+[eE]\\+?[0-9]+$"));
+  return hugeNumber.match(t).hasMatch();
 }
 
 double checkValue(const QCheckBox* box) { return box->isChecked() ? 1 : 0; }
@@ -116,6 +131,14 @@ void Form3::connectEvents() {
   connect(txtfeedlen1, &QLineEdit::textChanged, this, [this](const QString& text) {
     if (!filling_) applyFeedText(text, edited().feedLength2);
   });
+  for (QLineEdit* box : {txtfeedlen0, txtfeedlen1}) {
+    connect(box, &QLineEdit::editingFinished, this, [this, box] {
+      if (filling_ || !feedTextRefused(box->text())) return;
+      const double stored = box == txtfeedlen0 ? edited().feedLength : edited().feedLength2;
+      box->setText(QString::number(stored));
+      showDialogMessage(this, feedLengthLimitMessage());
+    });
+  }
   connect(Chkdc2, &QCheckBox::toggled, this, [this](bool on) {
     if (!on) Chkdc3->setChecked(false);
     Chkdc3->setEnabled(on);
@@ -184,6 +207,9 @@ void Form3::fill() {
   portCheckArmed_ = false;
   filling_ = true;
   PortProfile& p = edited();
+  // The list opens on the stored speed; a speed the list does not hold shows as text only.
+  const int speedEntry = comspeed->findText(p.baudRate);
+  comspeed->setCurrentIndex(speedEntry);
   comspeed->setEditText(p.baudRate);
   const int port = asInt(p.portNumber);
   Combo1->setCurrentIndex(port >= 1 && port <= Combo1->count() ? port - 1 : -1);

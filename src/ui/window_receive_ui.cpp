@@ -1,12 +1,13 @@
 #include "ui/window_receive_ui.h"
 
-#include <QDesktopServices>
 #include <QListWidget>
-#include <QUrl>
 
 #include "ui/file_dialogs.h"
 #include "ui/file_list_editor.h"
 #include "ui/folder_chooser.h"
+#include "ui/list_interactions.h"
+#include "ui/main_window.h"
+#include "platform/process_launcher.h"
 #include "ui/receive_method_dialog.h"
 
 namespace korvane {
@@ -38,7 +39,12 @@ void WindowReceiveUi::setListTextBlue(bool blue) {
   list_->setPalette(palette);
 }
 
-// The desktop's file manager shows the folder (xdg-open on Linux).
-void WindowReceiveUi::openFolder(const QString& folder) { QDesktopServices::openUrl(QUrl::fromLocalFile(folder)); }
+// The desktop's file manager shows the folder (xdg-open on Linux); when it cannot, the window
+// says so (a failure found later by the opener goes to the launcher's failure report).
+void WindowReceiveUi::openFolder(const QString& folder) {
+  if (const auto error = processLauncher().openPath(folder)) {
+    if (auto* window = qobject_cast<MainWindow*>(parent_)) window->showMessage(*error, MessageIcon::Critical);
+  }
+}
 
 }  // namespace korvane

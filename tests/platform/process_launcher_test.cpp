@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -106,12 +107,51 @@ TEST(QtProcessLauncher, RealProgramReceivesTheHostilePathAsOneArgumentAndRunsNot
   EXPECT_FALSE(QFileInfo::exists(QStringLiteral("pwned")));
 }
 
-TEST(QtProcessLauncher, MissingProgramGivesAMessageNamingIt) {
+TEST(QtProcessLauncher, MissingProgramGivesAMessageNamingItAndTheReason) {
   QtProcessLauncher launcher;
   const QString program = QStringLiteral("/nonexistent/korvane-no-such-editor");
   const auto error = launcher.startDetached(program, {QStringLiteral("a.nc")});
   ASSERT_TRUE(error.has_value());
   EXPECT_TRUE(error->contains(program));
+  EXPECT_TRUE(error->contains(QStringLiteral("プログラムが見つかりません"))) << error->toStdString();
+  const auto notOnPath = launcher.startDetached(QStringLiteral("korvane-no-such-viewer"), {});
+  ASSERT_TRUE(notOnPath.has_value());
+  EXPECT_TRUE(notOnPath->contains(QStringLiteral("korvane-no-such-viewer")));
+  EXPECT_TRUE(notOnPath->contains(QStringLiteral("プログラムが見つかりません"))) << notOnPath->toStdString();
+}
+
+TEST(QtProcessLauncher, ADesktopOpenerThatFindsNoProgramIsReportedWithItsReason) {
+  // An opener that starts but has nothing to open with, as xdg-open without a desktop.
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  const QString opener = dir.filePath(QStringLiteral("xdg-open"));
+  {
+    QFile file(opener);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("#!/bin/sh\necho \"xdg-open: no method available for opening '$1'\" >&2\nexit 3\n");
+    file.close();
+    ASSERT_TRUE(file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
+  }
+  QtProcessLauncher launcher;
+  QStringList reports;
+  launcher.setFailureReport([&](const QString& message) { reports << message; });
+  EXPECT_FALSE(launcher.startDetached(opener, {QStringLiteral("/tmp/some folder")}).has_value());
+  QDeadlineTimer deadline(10000);
+  while (reports.isEmpty() && !deadline.hasExpired()) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  }
+  ASSERT_EQ(reports.size(), 1);
+  EXPECT_TRUE(reports[0].contains(opener)) << reports[0].toStdString();
+  EXPECT_TRUE(reports[0].contains(QStringLiteral("no method available"))) << reports[0].toStdString();
+
+  // One that succeeds says nothing.
+  reports.clear();
+  launcher.setWatchedPrograms({QStringLiteral("true")});
+  EXPECT_FALSE(launcher.startDetached(QStringLiteral("/bin/true"), {}).has_value());
+  QDeadlineTimer settle(500);
+  while (!settle.hasExpired()) QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+  EXPECT_TRUE(reports.isEmpty());
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QTemporaryDir>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 #include "support/cp932_iconv.h"
@@ -136,8 +137,11 @@ TEST(LeadingNumber, ReadsTheNumberAtTheStartOfTheText) {
   }
   EXPECT_EQ(leadingNumber(QStringLiteral("１２")), 0) << "full-width digits are not a number";
   EXPECT_EQ(leadingNumber(QStringLiteral("0.") + QString(400, QLatin1Char('0')) + QLatin1Char('1')), 0);
-  EXPECT_EQ(leadingNumber(QStringLiteral("1e400")), std::numeric_limits<double>::infinity());
-  EXPECT_EQ(leadingNumber(QStringLiteral("-1") + QString(400, QLatin1Char('0'))), -std::numeric_limits<double>::infinity());
+  // Beyond a double's range: the largest double of the sign, never infinity (which no text
+  // reads back as).
+  EXPECT_EQ(leadingNumber(QStringLiteral("1e400")), std::numeric_limits<double>::max());
+  EXPECT_EQ(leadingNumber(QStringLiteral("1e999")), std::numeric_limits<double>::max());
+  EXPECT_EQ(leadingNumber(QStringLiteral("-1") + QString(400, QLatin1Char('0'))), -std::numeric_limits<double>::max());
 }
 
 TEST(NumberText, WritesTheShortestPlainDecimal) {
@@ -156,6 +160,64 @@ TEST(NumberText, EveryNumberReadsBackAsItself) {
   for (double v : {1.0 / 3, 2.0 / 3 * 1e20, 1e-300, 123456.789, -987654321.125, 1e15, 5e-324}) {
     EXPECT_EQ(leadingNumber(numberText(v)), v) << numberText(v).toStdString();
   }
+  // Bit patterns spread over the whole range of doubles, read back through their text.
+  quint64 bits = 0x9E3779B97F4A7C15ull;
+  for (int i = 0; i < 20000; ++i) {
+    bits ^= bits << 13;
+    bits ^= bits >> 7;
+    bits ^= bits << 17;
+    double v = 0;
+    std::memcpy(&v, &bits, sizeof v);
+    if (std::isnan(v)) continue;
+    const double expected = std::isinf(v) ? std::copysign(std::numeric_limits<double>::max(), v) : v == 0 ? 0 : v;
+    ASSERT_EQ(leadingNumber(numberText(v)), expected) << numberText(v).toStdString();
+  }
+}
+
+TEST(NumberText, ANumberTooLargeToReadIsSavedAsTheLargestAndReadsBackAsIt) {
+  // "1e999" used to read as infinity, be written "inf" and read back as 0.
+  const double read = leadingNumber(QStringLiteral("1e999"));
+  EXPECT_TRUE(std::isfinite(read));
+  const QString saved = numberText(read);
+  EXPECT_FALSE(saved.contains(QStringLiteral("inf"))) << saved.toStdString();
+  EXPECT_EQ(leadingNumber(saved), read);
+  EXPECT_EQ(numberText(std::numeric_limits<double>::infinity()), saved);
+  EXPECT_EQ(numberText(std::numeric_limits<double>::quiet_NaN()), QStringLiteral("0"));
+}
+
+TEST_F(IniFileTest, AStrayCrBeforeTheLineEndBelongsToTheLineEnd) {
+  // CR CR LF: the value must not keep a CR, or the next save refuses it as a line break.
+  ASSERT_TRUE(writeFileBytes(path(), iconvEncodeCp932(QStringLiteral("[COM1]\r\r\nｽﾋﾟｰﾄﾞ=4800\r\r\n装置名=旋盤\r\r\r\n"))));
+  IniFile ini = IniFile::load(path());
+  EXPECT_EQ(ini.value(QStringLiteral("COM1"), QStringLiteral("ｽﾋﾟｰﾄﾞ")), QStringLiteral("4800"));
+  EXPECT_EQ(ini.value(QStringLiteral("COM1"), QStringLiteral("装置名")), QStringLiteral("旋盤"));
+  QString error;
+  EXPECT_TRUE(ini.setValue(QStringLiteral("COM1"), QStringLiteral("ｽﾋﾟｰﾄﾞ"), QStringLiteral("9600"), &error))
+      << error.toStdString();
+  ASSERT_TRUE(ini.save(path(), &error)) << error.toStdString();
+  EXPECT_FALSE(readFileBytes(path()).contains("\r\r")) << "the saved file has plain CR LF line ends";
+}
+
+TEST_F(IniFileTest, AValueCutAtABlankReadsBackAsItIsSaved) {
+  // 254 letters, a blank at byte 255, more text after: the cut value must not end in the blank,
+  // which the next save and read would lose.
+  const QString stored = QString(254, QLatin1Char('a')) + QStringLiteral(" tail");
+  writeText(QStringLiteral("[参照]\nadress=") + stored + QStringLiteral("\n"));
+  const QString read = *IniFile::load(path()).value(QStringLiteral("参照"), QStringLiteral("adress"));
+  IniFile again;
+  ASSERT_TRUE(again.setValue(QStringLiteral("参照"), QStringLiteral("adress"), read));
+  ASSERT_TRUE(again.save(path()));
+  EXPECT_EQ(IniFile::load(path()).value(QStringLiteral("参照"), QStringLiteral("adress")), read);
+  EXPECT_EQ(read, QString(254, QLatin1Char('a')));
+}
+
+TEST_F(IniFileTest, AFileThatCannotBeReadSaysWhyAndAMissingOneDoesNot) {
+  QString error = QStringLiteral("stale");
+  IniFile::load(path(), &error);
+  EXPECT_TRUE(error.isEmpty()) << "a missing file is no error";
+  ASSERT_TRUE(QDir().mkpath(path()));  // a folder where the file should be
+  IniFile::load(path(), &error);
+  EXPECT_FALSE(error.isEmpty());
 }
 
 // ---- writing --------------------------------------------------------------------------------

@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFileInfo>
 #include <QTemporaryDir>
+#include <cmath>
 #include <stdexcept>
 
 #include "settings/settings_expectations.h"
@@ -334,6 +336,57 @@ TEST(SettingsLocation, EmptyWindirCountsAsUnset) {
 }
 
 TEST(SettingsLocation, DefaultEditorIsTheDesktopOpener) { EXPECT_EQ(SettingsStore::defaultEditor(), QStringLiteral("xdg-open")); }
+
+}  // namespace
+}  // namespace korvane
+
+namespace korvane {
+namespace {
+
+// ---- values that must survive a save ----------------------------------------------------------
+
+TEST_F(SettingsStoreTest, EveryStoredNumberReadsBackAsSavedEvenBeyondRange) {
+  writeText(QStringLiteral("[COM1]\nﾌｨｰﾄﾞ長=1e999\nﾌｨｰﾄﾞ長2=-1e400\nWaittime=1e308\n"));
+  SettingsStore store(path());
+  store.loadSettings();
+  const PortProfile first = store.profile(1);
+  EXPECT_TRUE(std::isfinite(first.feedLength));
+  EXPECT_GT(first.feedLength, 1e308);
+  ASSERT_TRUE(store.saveSettings());
+  SettingsStore again(path());
+  again.loadSettings();
+  EXPECT_EQ(again.profile(1).feedLength, first.feedLength);
+  EXPECT_EQ(again.profile(1).feedLength2, first.feedLength2);
+  EXPECT_EQ(again.profile(1).waitTime, 1e308);
+}
+
+TEST_F(SettingsStoreTest, AFileWithCrCrLfLineEndsCanBeSaved) {
+  ASSERT_TRUE(writeFileBytes(path(), iconvEncodeCp932(QStringLiteral("[COM1]\r\r\nｽﾋﾟｰﾄﾞ=4800\r\r\n装置名=旋盤\r\r\n"
+                                                                      "[参照]\r\r\nｴﾃﾞｨﾀ=gvim\r\r\n"))));
+  SettingsStore store(path());
+  store.loadSettings();
+  EXPECT_EQ(store.profile(1).deviceName, QStringLiteral("旋盤"));
+  EXPECT_EQ(store.app().editorPath, QStringLiteral("gvim"));
+  QString error;
+  EXPECT_TRUE(store.saveSettings(&error)) << error.toStdString();
+  EXPECT_TRUE(store.loadProblem().isEmpty());
+}
+
+TEST_F(SettingsStoreTest, AnUnreadableFileIsReportedAndNotWrittenOver) {
+  ASSERT_TRUE(QDir().mkpath(path()));  // korvane.ini is a folder: there, but not readable as a file
+  SettingsStore store(path());
+  store.loadSettings();
+  EXPECT_TRUE(store.loadProblem().contains(path())) << store.loadProblem().toStdString();
+  EXPECT_EQ(store.profile(1).baudRate, QStringLiteral("9600"));  // the defaults are in use
+  QString error;
+  EXPECT_FALSE(store.saveSettings(&error));
+  EXPECT_FALSE(error.isEmpty());
+  EXPECT_TRUE(QFileInfo(path()).isDir());
+
+  SettingsStore missing(dir_.filePath(QStringLiteral("none.ini")));
+  missing.loadSettings();
+  EXPECT_TRUE(missing.loadProblem().isEmpty()) << "a missing file is the normal first start";
+}
 
 }  // namespace
 }  // namespace korvane

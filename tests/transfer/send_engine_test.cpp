@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QTemporaryDir>
+#include <limits>
 
 #include "settings/settings_store.h"
 #include "support/fake_serial_port.h"
@@ -257,4 +258,26 @@ TEST(SendHelpers, ElapsedTextHasTwoDigitFields) {
   EXPECT_EQ(elapsedText(207'000), "00 : 03 : 27");
   EXPECT_EQ(elapsedText(0), "00 : 00 : 00");
   EXPECT_EQ(elapsedText(100 * 3600'000LL + 59'999), "100 : 00 : 59");
+}
+
+TEST_F(SendEngineTest, AFeedLengthBeyondAnyTapeIsRefusedBeforeAnythingGoesOut) {
+  // 1e308 cm once overflowed the frame count and the send reported success without a leader.
+  for (const auto& [leading, trailing] : {std::pair{1e308, 10.0}, std::pair{10.0, 1e308},
+                                          std::pair{std::numeric_limits<double>::max(), 0.0},
+                                          std::pair{kMaxFeedLengthCm + 1, 0.0}}) {
+    store.profile(1).feedEnabled = 1;
+    store.profile(1).feedLength = leading;
+    store.profile(1).feedLength2 = trailing;
+    view.messages.clear();
+    EXPECT_EQ(press({program("a.nc", "G1\n")}), SendOutcome::NotStarted) << leading << ' ' << trailing;
+    EXPECT_EQ(view.messages, QStringList{feedLengthLimitMessage()});
+    EXPECT_EQ(port.openCount, 0);
+    EXPECT_TRUE(port.wire.isEmpty());
+  }
+  // The longest feed there is still goes out whole, and a switched-off feed is no reason to refuse.
+  EXPECT_EQ(feedFrames(kMaxFeedLengthCm), 39370);
+  store.profile(1).feedEnabled = 0;
+  store.profile(1).feedLength = 1e308;
+  EXPECT_EQ(press({program("a.nc", "G1\n")}), SendOutcome::Completed);
+  EXPECT_FALSE(port.wire.contains('\0'));
 }

@@ -113,5 +113,43 @@ TEST_F(AboutHelpTest, EveryLinkOfTheHelpLeadsToAShippedPage) {
   EXPECT_GE(links, 5);
 }
 
+TEST_F(AboutHelpTest, WebAndMailThatCannotBeOpenedSaySo) {
+  frmAbout& box = openAbout();
+  launcher.failWith = QStringLiteral("xdg-open を起動できません（プログラムが見つかりません）");
+  box.Command1->click();
+  box.Command2->click();
+  ASSERT_EQ(messages.size(), 2);
+  for (const ShownMessage& m : messages) EXPECT_EQ(m.text, launcher.failWith);
+}
+
+TEST_F(AboutHelpTest, AnOpenerThatFailsAfterItsStartIsReportedByTheWindow) {
+  start();
+  // What the real launcher calls when the desktop opener ends with an error.
+  launcher.reportLateFailure(QStringLiteral("xdg-open https://x を起動できません（no method available）"));
+  ASSERT_EQ(messages.size(), 1);
+  EXPECT_EQ(messages[0].icon, MessageIcon::Critical);
+  EXPECT_TRUE(messages[0].text.contains(QStringLiteral("no method available")));
+}
+
+// What the help says a send adds must be what the default profile's send adds.
+TEST_F(AboutHelpTest, TheHelpDescribesWhatTheDefaultProfileSends) {
+  QFile page(QStringLiteral(":/help/transfer.html"));
+  ASSERT_TRUE(page.open(QIODevice::ReadOnly));
+  const QString html = QString::fromUtf8(page.readAll());
+  EXPECT_FALSE(html.contains(QStringLiteral("送信の始めと終わりには「%」とテープフィード（NUL）が付きます")))
+      << "framing the default profile does not add";
+  const PortProfile defaults;
+  ASSERT_EQ(defaults.ignorePercent, 0);
+  ASSERT_EQ(defaults.feedEnabled, 0);
+  ASSERT_EQ(defaults.useDc2Dc4, 0);
+  // Each setting that adds framing is named, and the default is said to add none.
+  for (const QString& setting : {QStringLiteral("ファイル中の \"%\" を無視する"), QStringLiteral("ﾃｰﾌﾟﾌｨｰﾄﾞ付加"),
+                                 QStringLiteral("送受信にＤＣコードを送信する")}) {
+    EXPECT_TRUE(html.contains(setting)) << setting.toStdString();
+  }
+  EXPECT_TRUE(html.contains(QStringLiteral("既定"))) << "what the default profile does";
+  EXPECT_TRUE(html.contains(QStringLiteral("「%」もテープフィードも付け足されず")));
+}
+
 }  // namespace
 }  // namespace korvane::test

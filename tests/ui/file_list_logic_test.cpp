@@ -13,13 +13,14 @@ TEST(DialogFilterText, NamesTheFilterAndOffersAllFiles) {
             QStringLiteral("ＮＣデータ (*.nc;*.txt)|*.nc;*.txt|すべてのﾌｧｲﾙ (*.*)|*.*"));
 }
 
-TEST(QtNameFilters, EveryPatternOfTheFilterBecomesABlankSeparatedPattern) {
+TEST(QtNameFilters, TheDescriptionStaysAsWrittenAndThePatternsFollowBlankSeparated) {
   EXPECT_EQ(qtNameFilters(dialogFilterText(QStringLiteral("*.nc;*.txt"))),
-            (QStringList{QStringLiteral("ＮＣデータ (*.nc *.txt)"), QStringLiteral("すべてのﾌｧｲﾙ (*)")}));
+            (QStringList{QStringLiteral("ＮＣデータ (*.nc;*.txt) (*.nc *.txt)"), QStringLiteral("すべてのﾌｧｲﾙ (*.*) (*)")}));
   EXPECT_EQ(qtNameFilters(dialogFilterText(QStringLiteral("*.nc"))),
-            (QStringList{QStringLiteral("ＮＣデータ (*.nc)"), QStringLiteral("すべてのﾌｧｲﾙ (*)")}));
+            (QStringList{QStringLiteral("ＮＣデータ (*.nc) (*.nc)"), QStringLiteral("すべてのﾌｧｲﾙ (*.*) (*)")}));
   // Stray separators in a hand-edited filter give no empty pattern.
-  EXPECT_EQ(qtNameFilters(dialogFilterText(QStringLiteral("*.nc;;*.NC;"))).first(), QStringLiteral("ＮＣデータ (*.nc *.NC)"));
+  EXPECT_EQ(qtNameFilters(dialogFilterText(QStringLiteral("*.nc;;*.NC;"))).first(),
+            QStringLiteral("ＮＣデータ (*.nc;;*.NC;) (*.nc *.NC)"));
 }
 
 TEST(RowsFromDialogResult, JoinsFolderAndNameInTheDialogsOrder) {

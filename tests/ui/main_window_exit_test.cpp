@@ -70,14 +70,18 @@ TEST_F(WindowSize, ShrinkingAfterEnlargingLeavesControlsWhereTheLargerSizePutThe
   EXPECT_EQ(topTwips(w.Cmdsend), 4200);
   EXPECT_EQ(w.store().app().windowWidth, 7200);
 
+  // Asked for less than the design size, the window stops at its least size, below the
+  // reference size of the resize rules.
   resizeOuter(3600, 3000);
+  EXPECT_LT(w.outerSizeTwips().width(), kDesignWidth);
+  EXPECT_LT(w.outerSizeTwips().height(), kDesignHeight);
   EXPECT_EQ(leftTwips(w.flistadd), 6000);
   EXPECT_EQ(leftTwips(w.cmdexit), 6000);
   EXPECT_EQ(topTwips(w.cmdexit), 4200);
   EXPECT_EQ(widthTwips(w.List1), 5775);
   // The size itself is still followed, so "終了" stores what the operator sees.
-  EXPECT_EQ(w.store().app().windowWidth, 3600);
-  EXPECT_EQ(w.store().app().windowHeight, 3000);
+  EXPECT_EQ(w.store().app().windowWidth, w.outerSizeTwips().width());
+  EXPECT_EQ(w.store().app().windowHeight, w.outerSizeTwips().height());
 }
 
 using Exit = MainWindowTest;

@@ -1,10 +1,12 @@
 #include <QCheckBox>
+#include <QDir>
 #include <QComboBox>
 #include <QFontInfo>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QStatusBar>
 
 #include "main_window_fixture.h"
 
@@ -165,6 +167,45 @@ TEST_F(StartUp, JapaneseFacesResolveToFacesWithJapaneseGlyphs) {
   EXPECT_EQ(w.cmdexit->font().pointSize(), 9);
   const QFontMetrics metrics(w.cmdexit->font());
   for (const QChar c : QStringLiteral("終了送信ﾌｧｲﾙＤＮＣ")) EXPECT_TRUE(metrics.inFont(c)) << int(c.unicode());
+}
+
+}  // namespace
+}  // namespace korvane::test
+
+namespace korvane::test {
+namespace {
+
+TEST_F(MainWindowTest, TheWindowCannotShrinkBelowItsDesignSize) {
+  MainWindow& w = start();
+  w.show();
+  QApplication::processEvents();
+  w.resize(50, 50);
+  QApplication::processEvents();
+  const QSize client = w.centralWidget()->size();
+  EXPECT_GE(pxToTwips(client.width(), w.logicalDpiX()), kDesignClientWidth - 15);
+  EXPECT_GE(pxToTwips(client.height() + w.statusBar()->height(), w.logicalDpiY()), kDesignClientHeight - 15);
+  // Every button stays whole inside the window.
+  for (QPushButton* button : {w.flistadd, w.flistins, w.flistdel, w.cmdedit, w.Cmdsend, w.cmdget, w.cmdportset, w.cmdexit}) {
+    EXPECT_TRUE(w.centralWidget()->rect().contains(button->geometry())) << button->text().toStdString();
+  }
+  EXPECT_TRUE(w.centralWidget()->rect().contains(w.Check1->geometry()));
+}
+
+TEST_F(MainWindowTest, AnUnreadableSettingsFileIsSaidAtStart) {
+  ASSERT_TRUE(QDir().mkpath(iniPath));  // a folder where korvane.ini should be
+  MainWindow& w = start();
+  QApplication::processEvents();
+  ASSERT_EQ(messages.size(), 1);
+  EXPECT_TRUE(messages[0].text.contains(QStringLiteral("設定ファイルを読み込めません"))) << messages[0].text.toStdString();
+  EXPECT_TRUE(messages[0].text.contains(iniPath));
+  EXPECT_FALSE(messages[0].yesNo);
+  EXPECT_EQ(w.store().profile(1).baudRate, QStringLiteral("9600"));
+}
+
+TEST_F(MainWindowTest, AReadableOrMissingSettingsFileSaysNothing) {
+  start();
+  QApplication::processEvents();
+  EXPECT_TRUE(messages.isEmpty());
 }
 
 }  // namespace

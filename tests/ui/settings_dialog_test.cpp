@@ -7,6 +7,7 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QAbstractItemView>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSet>
@@ -217,6 +218,49 @@ TEST_F(SettingsDialogTest, MailBoxFollowsMailCheck) {
   EXPECT_EQ(store->app().mailAfterSend, 1);
   d.Text1->setText(QStringLiteral("*.tap"));
   EXPECT_EQ(store->app().fileFilter, QStringLiteral("*.tap"));
+}
+
+}  // namespace
+}  // namespace korvane
+
+namespace korvane {
+namespace {
+
+TEST_F(SettingsDialogTest, TheSpeedListOpensOnTheStoredSpeed) {
+  store->profile(2).baudRate = QStringLiteral("19200");
+  store->profile(3).baudRate = QStringLiteral("4000");  // not in the list: shown as text only
+  Form3& d = make();
+  d.selectProfile(2);
+  EXPECT_EQ(d.comspeed->currentText(), QStringLiteral("19200"));
+  EXPECT_EQ(d.comspeed->currentIndex(), d.comspeed->findText(QStringLiteral("19200")));
+  d.comspeed->showPopup();
+  EXPECT_EQ(d.comspeed->view()->currentIndex().row(), d.comspeed->findText(QStringLiteral("19200")))
+      << "the opened list is at the current speed, not at 110";
+  d.comspeed->hidePopup();
+  d.selectProfile(3);
+  EXPECT_EQ(d.comspeed->currentText(), QStringLiteral("4000"));
+  EXPECT_EQ(store->profile(3).baudRate, QStringLiteral("4000"));
+  EXPECT_EQ(store->profile(2).baudRate, QStringLiteral("19200"));
+}
+
+TEST_F(SettingsDialogTest, AFeedLengthNoSendCanGiveIsRefusedWithAMessage) {
+  Form3& d = make();
+  d.selectProfile(1);
+  d.chkfeed->click();
+  d.txtfeedlen0->setText(QStringLiteral("30"));
+  for (const QString& typed : {QStringLiteral("1e308"), QStringLiteral("1e999"), QStringLiteral("10001")}) {
+    messages.clear();
+    d.txtfeedlen0->setText(typed);
+    EXPECT_EQ(store->profile(1).feedLength, 30) << typed.toStdString();
+    emit d.txtfeedlen0->editingFinished();
+    EXPECT_EQ(messages, QStringList{feedLengthLimitMessage()}) << typed.toStdString();
+    EXPECT_EQ(d.txtfeedlen0->text(), QStringLiteral("30")) << "the box shows the length in use again";
+  }
+  messages.clear();
+  d.txtfeedlen0->setText(QStringLiteral("10000"));
+  emit d.txtfeedlen0->editingFinished();
+  EXPECT_EQ(store->profile(1).feedLength, 10000);
+  EXPECT_TRUE(messages.isEmpty());
 }
 
 }  // namespace

@@ -61,6 +61,8 @@ class RecordingLauncher final : public ProcessLauncher {
     if (failWith.isEmpty()) return std::nullopt;
     return failWith;
   }
+  // As the real launcher does when a started desktop opener ends with an error.
+  void reportLateFailure(const QString& message) { reportFailure(message); }
   QList<Launch> launches;
   QString failWith;
 };

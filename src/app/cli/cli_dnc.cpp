@@ -13,28 +13,27 @@ namespace {
 
 enum class Answer { Ask, Stop, GoOn };
 
-int runDnc(const QStringList& args) {
-  QString destination;
-  Answer answer = Answer::Ask;
-  QStringList files;
-  bool optionsEnded = false;
-  for (int i = 0; i < args.size(); ++i) {
-    const QString& a = args[i];
-    if (optionsEnded || !a.startsWith(QLatin1Char('-')) || a == QLatin1String("-")) {
-      files << a;
-    } else if (a == QLatin1String("--")) {
-      optionsEnded = true;
-    } else if (a == QLatin1String("-o")) {
-      if (i + 1 >= args.size()) return fail(QStringLiteral("dnc: -o needs the destination file"));
-      destination = args[++i];
-    } else if (a == QLatin1String("--yes") || a == QLatin1String("--no")) {
-      const Answer given = a == QLatin1String("--yes") ? Answer::Stop : Answer::GoOn;
-      if (answer != Answer::Ask && answer != given) return fail(QStringLiteral("dnc: give --yes or --no, not both"));
-      answer = given;
-    } else {
-      return fail(QStringLiteral("dnc: unknown option %1").arg(a));
-    }
-  }
+const QCommandLineOption kOutput(QStringLiteral("o"), QStringLiteral("Write the DNC program to OUT."),
+                                 QStringLiteral("OUT"));
+const QCommandLineOption kYes(QStringLiteral("yes"),
+                              QStringLiteral("Answer はい (stop) when the list names a program twice."));
+const QCommandLineOption kNo(QStringLiteral("no"),
+                             QStringLiteral("Answer いいえ (go on) when the list names a program twice."));
+
+void defineDnc(QCommandLineParser& parser) {
+  parser.addOption(kOutput);
+  parser.addOption(kYes);
+  parser.addOption(kNo);
+  parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("A row of the list: the main program first."),
+                               QStringLiteral("FILE..."));
+}
+
+int runDnc(const QCommandLineParser& parser) {
+  if (parser.isSet(kYes) && parser.isSet(kNo)) return fail(QStringLiteral("dnc: give --yes or --no, not both"));
+  const Answer answer = parser.isSet(kYes) ? Answer::Stop : parser.isSet(kNo) ? Answer::GoOn : Answer::Ask;
+  if (parser.values(kOutput).size() > 1) return fail(QStringLiteral("dnc: give one destination (-o OUT)"));
+  const QString destination = parser.value(kOutput);
+  const QStringList files = parser.positionalArguments();
   if (destination.isEmpty()) return fail(QStringLiteral("dnc: no destination given (-o OUT)"));
   if (files.isEmpty()) return fail(QStringLiteral("dnc: no file given"));
 
@@ -75,8 +74,10 @@ int runDnc(const QStringList& args) {
   return 2;
 }
 
-const Registrar registrar({"dnc", "-o OUT [--yes | --no] FILE...  flatten M98 calls of the list into one DNC program",
-                           runDnc});
+const Registrar registrar({"dnc", "-o OUT [--yes | --no] FILE...",
+                           "flatten M98 calls of the list into one DNC program\n"
+                           "(exit status 0 converted, 1 stopped at the duplicate question, 2 failed)",
+                           defineDnc, runDnc});
 
 }  // namespace
 }  // namespace korvane::cli

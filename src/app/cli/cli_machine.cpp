@@ -52,62 +52,96 @@ class MonotonicMs {
   std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
 };
 
-std::optional<MachineOptions> parseOptions(const QStringList& args, QString* problem) {
+// The machine's options, each named once: the parser reads them and prints them for --help.
+namespace opt {
+QCommandLineOption valued(const char* name, const char* valueName, const char* description) {
+  return QCommandLineOption(QString::fromLatin1(name), QString::fromUtf8(description), QString::fromLatin1(valueName));
+}
+QCommandLineOption flag(const char* name, const char* description) {
+  return QCommandLineOption(QString::fromLatin1(name), QString::fromUtf8(description));
+}
+const QCommandLineOption link = valued("link", "N", "Make the terminal Com N (1..10) of korvane's settings.");
+const QCommandLineOption code = valued("code", "iso|eia", "The tape code the machine reads and punches (iso).");
+const QCommandLineOption baud = valued("baud", "B", "The line rate in bit/s; 0: as fast as the terminal goes (9600).");
+const QCommandLineOption frame = valued("frame", "8N2", "Data bits, parity and stop bits of a character, as 8N2 or 7E2.");
+const QCommandLineOption buffer =
+    valued("buffer", "N", "The reader's buffer in characters; 0: endless (0). At least 8 when set.");
+const QCommandLineOption noFlow = flag("no-flow", "Send no XON/XOFF: a full buffer overruns.");
+const QCommandLineOption consume = valued("consume", "CPS", "The executing rate in characters per second.");
+const QCommandLineOption requestStart = flag("request-start", "Ask for the program with DC1, as a control does.");
+const QCommandLineOption startDelay = valued("start-delay", "MS", "Quiet time before asking (300 ms).");
+const QCommandLineOption store = valued("store", "DIR", "Store each program read as a file in DIR.");
+const QCommandLineOption exitAfter = valued("exit-after", "N", "End after N programs read or punches done.");
+const QCommandLineOption idleExit = valued("idle-exit", "S", "End after S seconds without traffic.");
+const QCommandLineOption punch = flag("punch", "Punch the FILE arguments out instead of reading.");
+const QCommandLineOption noWait = flag("no-wait", "With --punch: punch at once instead of on the PC's DC1.");
+}  // namespace opt
+
+void defineMachine(QCommandLineParser& parser) {
+  parser.addOptions({opt::link, opt::code, opt::baud, opt::frame, opt::buffer, opt::noFlow, opt::consume,
+                     opt::requestStart, opt::startDelay, opt::store, opt::exitAfter, opt::idleExit, opt::punch,
+                     opt::noWait});
+  parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("With --punch: a program to punch out."),
+                               QStringLiteral("[FILE...]"));
+}
+
+std::optional<MachineOptions> parseOptions(const QCommandLineParser& parser, QString* problem) {
   MachineOptions o;
-  auto number = [&](qsizetype& i, double minimum, double* value) {
-    if (i + 1 >= args.size()) return false;
+  // Reads a number option that is given; false when it is not a number of at least minimum.
+  auto number = [&](const QCommandLineOption& option, double minimum, double* value) {
     bool ok = false;
-    *value = args[++i].toDouble(&ok);
+    *value = parser.value(option).toDouble(&ok);
     return ok && *value >= minimum;
   };
-  for (qsizetype i = 0; i < args.size(); ++i) {
-    const QString& a = args[i];
-    double v = 0;
-    if (a == QLatin1String("--link")) {
-      if (!number(i, 1, &v) || v > 10 || v != int(v)) return *problem = QStringLiteral("--link takes a port 1..10"), std::nullopt;
-      o.link = int(v);
-    } else if (a == QLatin1String("--code") && i + 1 < args.size()) {
-      const QString c = args[++i].toLower();
-      if (c != QLatin1String("iso") && c != QLatin1String("eia")) return *problem = QStringLiteral("--code takes iso or eia"), std::nullopt;
-      o.code = c == QLatin1String("eia") ? TapeCode::Eia : TapeCode::Iso;
-    } else if (a == QLatin1String("--baud")) {
-      if (!number(i, 0, &v) || v != int(v)) return *problem = QStringLiteral("--baud takes a line rate (0: none)"), std::nullopt;
-      o.baud = int(v);
-    } else if (a == QLatin1String("--frame") && i + 1 < args.size()) {
-      const auto frame = parseMachineFrame(args[++i]);
-      if (!frame) return *problem = QStringLiteral("--frame takes data bits, parity, stop bits, as 8N2 or 7E2"), std::nullopt;
-      o.frame = *frame;
-    } else if (a == QLatin1String("--buffer")) {
-      if (!number(i, 0, &v) || v != int(v) || (v > 0 && v < kMinimumBuffer))
-        return *problem = QStringLiteral("--buffer takes 0 (endless) or at least %1 characters").arg(kMinimumBuffer), std::nullopt;
-      o.buffer = int(v);
-    } else if (a == QLatin1String("--no-flow")) {
-      o.flow = false;
-    } else if (a == QLatin1String("--consume")) {
-      if (!number(i, 0, &v) || v <= 0) return *problem = QStringLiteral("--consume takes characters per second"), std::nullopt;
-      o.consume = v;
-    } else if (a == QLatin1String("--request-start")) {
-      o.requestStart = true;
-    } else if (a == QLatin1String("--start-delay")) {
-      if (!number(i, 0, &v)) return *problem = QStringLiteral("--start-delay takes milliseconds"), std::nullopt;
-      o.startDelayMs = v;
-    } else if (a == QLatin1String("--store") && i + 1 < args.size()) {
-      o.store = args[++i];
-    } else if (a == QLatin1String("--exit-after")) {
-      if (!number(i, 1, &v) || v != int(v)) return *problem = QStringLiteral("--exit-after takes a count"), std::nullopt;
-      o.exitAfter = int(v);
-    } else if (a == QLatin1String("--idle-exit")) {
-      if (!number(i, 0, &v) || v <= 0) return *problem = QStringLiteral("--idle-exit takes seconds"), std::nullopt;
-      o.idleExitS = v;
-    } else if (a == QLatin1String("--punch")) {
-      while (i + 1 < args.size() && !args[i + 1].startsWith(QLatin1String("--"))) o.punchFiles << args[++i];
-      if (o.punchFiles.isEmpty()) return *problem = QStringLiteral("--punch takes one or more files"), std::nullopt;
-    } else if (a == QLatin1String("--no-wait")) {
-      o.noWait = true;
-    } else {
-      return *problem = QStringLiteral("machine: unknown or incomplete argument %1").arg(a), std::nullopt;
-    }
+  double v = 0;
+  if (parser.isSet(opt::link)) {
+    if (!number(opt::link, 1, &v) || v > 10 || v != int(v)) return *problem = QStringLiteral("--link takes a port 1..10"), std::nullopt;
+    o.link = int(v);
   }
+  if (parser.isSet(opt::code)) {
+    const QString c = parser.value(opt::code).toLower();
+    if (c != QLatin1String("iso") && c != QLatin1String("eia")) return *problem = QStringLiteral("--code takes iso or eia"), std::nullopt;
+    o.code = c == QLatin1String("eia") ? TapeCode::Eia : TapeCode::Iso;
+  }
+  if (parser.isSet(opt::baud)) {
+    if (!number(opt::baud, 0, &v) || v != int(v)) return *problem = QStringLiteral("--baud takes a line rate (0: none)"), std::nullopt;
+    o.baud = int(v);
+  }
+  if (parser.isSet(opt::frame)) {
+    const auto frame = parseMachineFrame(parser.value(opt::frame));
+    if (!frame) return *problem = QStringLiteral("--frame takes data bits, parity, stop bits, as 8N2 or 7E2"), std::nullopt;
+    o.frame = *frame;
+  }
+  if (parser.isSet(opt::buffer)) {
+    if (!number(opt::buffer, 0, &v) || v != int(v) || (v > 0 && v < kMinimumBuffer))
+      return *problem = QStringLiteral("--buffer takes 0 (endless) or at least %1 characters").arg(kMinimumBuffer), std::nullopt;
+    o.buffer = int(v);
+  }
+  o.flow = !parser.isSet(opt::noFlow);
+  if (parser.isSet(opt::consume)) {
+    if (!number(opt::consume, 0, &v) || v <= 0) return *problem = QStringLiteral("--consume takes characters per second"), std::nullopt;
+    o.consume = v;
+  }
+  o.requestStart = parser.isSet(opt::requestStart);
+  if (parser.isSet(opt::startDelay)) {
+    if (!number(opt::startDelay, 0, &v)) return *problem = QStringLiteral("--start-delay takes milliseconds"), std::nullopt;
+    o.startDelayMs = v;
+  }
+  o.store = parser.value(opt::store);
+  if (parser.isSet(opt::exitAfter)) {
+    if (!number(opt::exitAfter, 1, &v) || v != int(v)) return *problem = QStringLiteral("--exit-after takes a count"), std::nullopt;
+    o.exitAfter = int(v);
+  }
+  if (parser.isSet(opt::idleExit)) {
+    if (!number(opt::idleExit, 0, &v) || v <= 0) return *problem = QStringLiteral("--idle-exit takes seconds"), std::nullopt;
+    o.idleExitS = v;
+  }
+  o.punchFiles = parser.positionalArguments();
+  if (parser.isSet(opt::punch) && o.punchFiles.isEmpty())
+    return *problem = QStringLiteral("--punch takes one or more files"), std::nullopt;
+  if (!parser.isSet(opt::punch) && !o.punchFiles.isEmpty())
+    return *problem = QStringLiteral("unexpected argument %1 (files go with --punch)").arg(o.punchFiles.first()), std::nullopt;
+  o.noWait = parser.isSet(opt::noWait);
   if (o.noWait && o.punchFiles.isEmpty()) return *problem = QStringLiteral("--no-wait goes with --punch"), std::nullopt;
   return o;
 }
@@ -266,10 +300,10 @@ int runPunch(const MachineOptions& o, MachinePty& pty) {
   return 0;
 }
 
-int runMachine(const QStringList& args) {
+int runMachine(const QCommandLineParser& parser) {
   QString problem;
-  const auto options = parseOptions(args, &problem);
-  if (!options) return fail(problem);
+  const auto options = parseOptions(parser, &problem);
+  if (!options) return fail(QStringLiteral("machine: ") + problem);
   for (const QString& path : options->punchFiles)
     if (!QFile::exists(path)) return fail(QStringLiteral("%1: no such file").arg(path), 1);
 
@@ -287,10 +321,10 @@ const Registrar registrar(
     {"machine",
      "[--link N] [--code iso|eia] [--baud B] [--frame 8N2] [--buffer N [--no-flow]] [--consume CPS]\n"
      "      [--request-start [--start-delay MS]] [--store DIR] [--exit-after N] [--idle-exit S]\n"
-     "      [--punch FILE... [--no-wait]]\n"
-     "      a CNC tape reader (or, with --punch, a tape punch) on a new pseudo-terminal; prints its path,\n"
-     "      with --link N makes it Com N, and prints a JSON summary when it ends",
-     runMachine});
+     "      [--punch FILE... [--no-wait]]",
+     "a CNC tape reader (or, with --punch, a tape punch) on a new pseudo-terminal; prints its path,\n"
+     "with --link N makes it Com N, and prints a JSON summary when it ends",
+     defineMachine, runMachine});
 
 }  // namespace
 }  // namespace korvane::cli

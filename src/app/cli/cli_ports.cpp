@@ -7,8 +7,11 @@
 namespace korvane::cli {
 namespace {
 
-int runPorts(const QStringList& args) {
-  if (!args.isEmpty()) return fail(QStringLiteral("ports: unknown argument %1").arg(args.first()));
+void definePorts(QCommandLineParser&) {}
+
+int runPorts(const QCommandLineParser& parser) {
+  if (!parser.positionalArguments().isEmpty())
+    return fail(QStringLiteral("ports: unknown argument %1").arg(parser.positionalArguments().first()));
   const QString iniPath = SettingsStore::defaultIniPath();
   const std::unique_ptr<SerialPort> port = makeSerialPort(iniPath);
   for (int number = 1; number <= kProfileSlots; ++number) {
@@ -25,7 +28,8 @@ int runPorts(const QStringList& args) {
   return 0;
 }
 
-const Registrar registrar({"ports", " list Com 1..10 with their device and whether each opens now", runPorts});
+const Registrar registrar({"ports", "", "list Com 1..10 with their device and whether each opens now", definePorts,
+                           runPorts});
 
 }  // namespace
 }  // namespace korvane::cli

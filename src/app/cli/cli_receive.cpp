@@ -29,30 +29,36 @@ class ArgumentsUi final : public ReceiveUi {
   QStringList rows_;
 };
 
-int runReceive(const QStringList& args) {
-  int profileSlot = 0;
-  std::optional<ReceiveMethod> method;
-  QString target;
-  for (int i = 0; i < args.size(); ++i) {
-    const QString& a = args[i];
-    if (a == QLatin1String("--profile") && i + 1 < args.size()) {
-      bool ok = false;
-      profileSlot = args[++i].toInt(&ok);
-      if (!ok || profileSlot < 1 || profileSlot > kProfileSlots) return fail(QStringLiteral("receive: --profile takes 1..10"));
-    } else if ((a == QLatin1String("--file") || a == QLatin1String("--folder")) && i + 1 < args.size() && !method) {
-      method = a == QLatin1String("--file") ? ReceiveMethod::OneFile : ReceiveMethod::FolderPerProgram;
-      target = QFileInfo(args[++i]).absoluteFilePath();
-    } else {
-      return fail(QStringLiteral("receive: unexpected argument %1").arg(a));
-    }
-  }
-  if (!method) return fail(QStringLiteral("receive: give --file FILE or --folder FOLDER"));
-  if (*method == ReceiveMethod::FolderPerProgram && !QFileInfo(target).isDir()) {
+const QCommandLineOption kFile(QStringLiteral("file"), QStringLiteral("Receive everything into the one file F."),
+                               QStringLiteral("F"));
+const QCommandLineOption kFolder(QStringLiteral("folder"),
+                                 QStringLiteral("Receive each program into a file of its own in the folder D."),
+                                 QStringLiteral("D"));
+
+void defineReceive(QCommandLineParser& parser) {
+  parser.addOption(profileOption());
+  parser.addOption(kFile);
+  parser.addOption(kFolder);
+}
+
+int runReceive(const QCommandLineParser& parser) {
+  const std::optional<int> profileSlot = chosenProfile(parser, "receive");
+  if (!profileSlot) return kUsageStatus;
+  if (!parser.positionalArguments().isEmpty())
+    return fail(QStringLiteral("receive: unexpected argument %1").arg(parser.positionalArguments().first()));
+  const QStringList files = parser.values(kFile);
+  const QStringList folders = parser.values(kFolder);
+  if (files.size() + folders.size() > 1) return fail(QStringLiteral("receive: give --file FILE or --folder FOLDER, once"));
+  if (files.size() + folders.size() == 0) return fail(QStringLiteral("receive: give --file FILE or --folder FOLDER"));
+  const ReceiveMethod method = files.isEmpty() ? ReceiveMethod::FolderPerProgram : ReceiveMethod::OneFile;
+  const QString target = QFileInfo(files.isEmpty() ? folders.first() : files.first()).absoluteFilePath();
+  if (method == ReceiveMethod::FolderPerProgram && !QFileInfo(target).isDir()) {
     return fail(QStringLiteral("receive: フォルダがありません: %1").arg(target));
   }
 
-  CliTransfer t(profileSlot);
-  ArgumentsUi ui(*method, target);
+  CliTransfer t(*profileSlot);
+  if (!t.store.loadProblem().isEmpty()) return refuseUnreadableSettings(t.store);
+  ArgumentsUi ui(method, target);
   ReceiveEngine engine(t.store, t.context, ui);
   switch (engine.press()) {
     case ReceiveOutcome::Completed: return 0;
@@ -63,8 +69,10 @@ int runReceive(const QStringList& args) {
   return 2;
 }
 
-const Registrar registrar({"receive", "[--profile N] (--file F | --folder D)  receive what the machine punches out",
-                           runReceive});
+const Registrar registrar({"receive", "[--profile N] (--file F | --folder D)",
+                           "receive what the machine punches out\n"
+                           "(exit status 0 at the end of data, 1 aborted with Ctrl-C, 2 failed)",
+                           defineReceive, runReceive});
 
 }  // namespace
 }  // namespace korvane::cli

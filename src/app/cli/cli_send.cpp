@@ -11,23 +11,20 @@
 namespace korvane::cli {
 namespace {
 
-int runSend(const QStringList& args) {
-  int profileSlot = 0;
-  QStringList files;
-  for (int i = 0; i < args.size(); ++i) {
-    if (args[i] == QLatin1String("--profile")) {
-      bool ok = false;
-      profileSlot = i + 1 < args.size() ? args[++i].toInt(&ok) : 0;
-      if (!ok || profileSlot < 1 || profileSlot > kProfileSlots) return fail(QStringLiteral("send: --profile takes 1..10"));
-    } else if (args[i].startsWith(QLatin1String("--"))) {
-      return fail(QStringLiteral("send: unknown option %1").arg(args[i]));
-    } else {
-      files << args[i];
-    }
-  }
+void defineSend(QCommandLineParser& parser) {
+  parser.addOption(profileOption());
+  parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("A program to send, in the order given."),
+                               QStringLiteral("FILE..."));
+}
+
+int runSend(const QCommandLineParser& parser) {
+  const std::optional<int> profileSlot = chosenProfile(parser, "send");
+  if (!profileSlot) return kUsageStatus;
+  const QStringList files = parser.positionalArguments();
   if (files.isEmpty()) return fail(QStringLiteral("send: no file given"));
 
-  CliTransfer t(profileSlot);
+  CliTransfer t(*profileSlot);
+  if (!t.store.loadProblem().isEmpty()) return refuseUnreadableSettings(t.store);
   SendmailMailer mailer;
   SystemdPowerOff powerOff;
   CompletionActions completion(t.store, mailer, powerOff, t.view);
@@ -43,7 +40,10 @@ int runSend(const QStringList& args) {
   return 2;
 }
 
-const Registrar registrar({"send", "[--profile N] FILE...  send the files to the machine of the profile", runSend});
+const Registrar registrar({"send", "[--profile N] FILE...",
+                           "send the files to the machine of the profile\n"
+                           "(exit status 0 sent, 1 aborted with Ctrl-C, 2 failed)",
+                           defineSend, runSend});
 
 }  // namespace
 }  // namespace korvane::cli

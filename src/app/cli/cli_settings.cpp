@@ -6,19 +6,21 @@
 namespace korvane::cli {
 namespace {
 
-int runSettings(const QStringList& args) {
-  bool save = false;
-  for (const QString& a : args) {
-    if (a == QLatin1String("--save")) {
-      save = true;
-    } else {
-      return fail(QStringLiteral("settings: unknown argument %1").arg(a));
-    }
-  }
+const QCommandLineOption kSave(QStringLiteral("save"), QStringLiteral("Write the settings as 設定保存 does."));
+
+void defineSettings(QCommandLineParser& parser) { parser.addOption(kSave); }
+
+int runSettings(const QCommandLineParser& parser) {
+  if (!parser.positionalArguments().isEmpty())
+    return fail(QStringLiteral("settings: unknown argument %1").arg(parser.positionalArguments().first()));
   SettingsStore store(SettingsStore::defaultIniPath());
   store.loadSettings();
   store.loadWindowSize();
-  if (save) {
+  if (!store.loadProblem().isEmpty()) {
+    QString message = store.loadProblem();
+    err() << "korvane-cli: settings: " << message.replace(QStringLiteral("\r\n"), QStringLiteral("\n")) << Qt::endl;
+  }
+  if (parser.isSet(kSave)) {
     QString error;
     if (!store.saveSettings(&error)) return fail(QStringLiteral("設定を保存できません: %1").arg(error));
   }
@@ -30,7 +32,8 @@ int runSettings(const QStringList& args) {
   return 0;
 }
 
-const Registrar registrar({"settings", "[--save]  print every setting; --save writes them as 設定保存 does", runSettings});
+const Registrar registrar({"settings", "[--save]", "print every setting; --save writes them as 設定保存 does",
+                           defineSettings, runSettings});
 
 }  // namespace
 }  // namespace korvane::cli

@@ -5,7 +5,9 @@
 
 #include <atomic>
 #include <memory>
+#include <optional>
 
+#include "app/cli/cli_command.h"
 #include "app/cli/terminal_view.h"
 #include "platform/clock.h"
 #include "platform/event_pump.h"
@@ -14,6 +16,32 @@
 #include "transfer/line_writer.h"
 
 namespace korvane::cli {
+
+inline const QCommandLineOption& profileOption() {
+  static const QCommandLineOption option(QStringLiteral("profile"),
+                                         QStringLiteral("Use machine profile N (1..10) instead of the current one."),
+                                         QStringLiteral("N"));
+  return option;
+}
+
+// The profile the command line names, 0 for the stored current one, or nothing after a
+// message when the value is no profile.
+inline std::optional<int> chosenProfile(const QCommandLineParser& parser, const char* command) {
+  if (!parser.isSet(profileOption())) return 0;
+  bool ok = false;
+  const int slot = parser.value(profileOption()).toInt(&ok);
+  if (ok && slot >= 1 && slot <= kProfileSlots) return slot;
+  fail(QStringLiteral("%1: --profile takes 1..10").arg(QLatin1String(command)));
+  return std::nullopt;
+}
+
+// A transfer at the default line settings because the settings file could not be read would
+// reach the machine garbled, and a script has no one to ask: the command stops, saying why.
+inline int refuseUnreadableSettings(const SettingsStore& store) {
+  QString message = store.loadProblem();
+  message.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  return fail(message + QStringLiteral("\n送受信は行いません"));
+}
 
 struct CliTransfer {
   // profileSlot 0 keeps the stored current profile.
