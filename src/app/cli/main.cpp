@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "app/cli/cli_command.h"
+#include "korvane/version.h"
 
 namespace korvane::cli {
 
@@ -50,6 +51,10 @@ int main(int argc, char** argv) {
   if (args.isEmpty() || args.first() == QLatin1String("--help") || args.first() == QLatin1String("-h")) {
     printUsage(args.isEmpty() ? err() : out());
     return args.isEmpty() ? 2 : 0;
+  }
+  if (args.first() == QLatin1String("--version")) {
+    out() << "korvane-cli " << KORVANE_VERSION << Qt::endl;
+    return 0;
   }
   const QString name = args.takeFirst();
   for (const Command& c : commands()) {
