@@ -7,10 +7,11 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QStandardPaths>
-#include <QStyle>
 #include <QVBoxLayout>
 
+#include "korvane/version.h"
 #include "platform/process_launcher.h"
+#include "ui/app_icon.h"
 #include "ui/main_window.h"
 
 namespace korvane {
@@ -59,8 +60,9 @@ frmAbout::frmAbout(ProcessLauncher& launcher, MessageShower showMessage, QWidget
 
   picIcon = new QLabel(this);
   picIcon->setObjectName(QStringLiteral("picIcon"));
-  picIcon->setPixmap(style()->standardIcon(QStyle::SP_ComputerIcon).pixmap(32, 32));
-  lblTitle = makeLabel(this, "lblTitle", kAppTitle + QStringLiteral("  ") + QStringLiteral(KORVANE_VERSION));
+  picIcon->setPixmap(applicationIcon().pixmap(32, 32));
+  lblTitle = makeLabel(this, "lblTitle",
+                       kAppTitle + QStringLiteral("  %1.%2.%3").arg(kVersionMajor).arg(kVersionMinor).arg(kVersionPatch));
   lblVersion = makeLabel(this, "lblVersion", QStringLiteral("NCデータ RS-232 転送 (ISO/EIA テープコード)"));
   lblTrademarks = makeLabel(this, "lblTrademarks", QStringLiteral("korvane"));
   lblDisclaimer = makeLabel(this, "lblDisclaimer",

@@ -6,6 +6,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "platform/data_locations.h"
 #include "ui/main_window.h"
 
 // The help pages live in a static library; without this call the linker may drop them.
@@ -14,8 +15,14 @@ static void initHelpResources() { Q_INIT_RESOURCE(help); }
 namespace korvane {
 
 // The program asks only for the start topic; any other context lands there too rather than on
-// an empty page.
-QUrl HelpViewer::pageForContext(int) { return QUrl(QStringLiteral("qrc:/help/index.html")); }
+// an empty page. Installed pages come first, so a shop's own help (or a newer copy) is shown;
+// the copy built into the program serves a build tree or a missing installation.
+QUrl HelpViewer::pageForContext(int) {
+  const QString start = QStringLiteral("index.html");
+  const QString installed = findDataDirectory(QStringLiteral("help"), start);
+  if (!installed.isEmpty()) return QUrl::fromLocalFile(installed + QLatin1Char('/') + start);
+  return QUrl(QStringLiteral("qrc:/help/") + start);
+}
 
 HelpViewer::HelpViewer(QWidget* parent) : QWidget(parent, Qt::Window) {
   initHelpResources();

@@ -1,6 +1,6 @@
 #pragma once
-// The help window: the help document that ships inside the program, shown in a browser pane
-// with back, forward and contents buttons.
+// The help window: the help document installed with the program (or the copy inside it), shown
+// in a browser pane with back, forward and contents buttons.
 
 #include <QUrl>
 #include <QWidget>
@@ -19,7 +19,8 @@ class HelpViewer final : public QWidget {
   explicit HelpViewer(QWidget* parent = nullptr);
   // Shows the topic of a context number; an unknown number shows the start topic.
   void showContext(int context);
-  // The address of a context's page inside the program's resources.
+  // The address of a context's page: in the installed help folder (share/korvane/help) where
+  // there is one, else inside the program's resources.
   static QUrl pageForContext(int context);
   QTextBrowser* browser() const { return browser_; }
 

@@ -2,21 +2,22 @@
 
 #include <QCoreApplication>
 #include <QLibraryInfo>
+#include <QString>
 #include <QTranslator>
 
 namespace korvane {
 
-bool installQtJapaneseTranslation() {
-  // Lives as long as the application: the translator must outlast every text it translates.
-  static QTranslator* translator = nullptr;
-  if (translator != nullptr) return true;
-  auto* loaded = new QTranslator(QCoreApplication::instance());
-  if (!loaded->load(QStringLiteral("qtbase_ja"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)) ||
-      !QCoreApplication::installTranslator(loaded)) {
-    delete loaded;
+bool installQtJapaneseTranslation(QCoreApplication& app) {
+  return installQtJapaneseTranslation(app, QLibraryInfo::path(QLibraryInfo::TranslationsPath));
+}
+
+bool installQtJapaneseTranslation(QCoreApplication& app, const QString& folder) {
+  auto* translator = new QTranslator(&app);
+  // qtbase_ja covers the widgets and dialogs the program uses.
+  if (!translator->load(QStringLiteral("qtbase_ja"), folder) || !QCoreApplication::installTranslator(translator)) {
+    delete translator;
     return false;
   }
-  translator = loaded;
   return true;
 }
 

@@ -3,11 +3,16 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTextBrowser>
 
+#include "korvane/version.h"
 #include "main_window_fixture.h"
+#include "settings/settings_expectations.h"
+#include "support/test_files.h"
 #include "test_doubles.h"
 #include "ui/about_box.h"
+#include "ui/app_icon.h"
 #include "ui/help_viewer.h"
 
 namespace korvane::test {
@@ -30,12 +35,24 @@ TEST_F(AboutHelpTest, AboutBoxShowsTitleAndBuildVersionWithoutBlockingTheWindow)
   EXPECT_TRUE(box.isVisible());
   EXPECT_FALSE(box.isModal());
   EXPECT_EQ(box.windowTitle(), QStringLiteral("ＮＣデータ転送のﾊﾞｰｼﾞｮﾝ情報"));
-  EXPECT_EQ(box.lblTitle->text(), QStringLiteral("ＮＣデータ転送  ") + QStringLiteral(KORVANE_VERSION));
-  EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\d+\\.\\d+\\.\\d+$")).match(QStringLiteral(KORVANE_VERSION)).hasMatch());
+  EXPECT_EQ(box.lblTitle->text(), QStringLiteral("ＮＣデータ転送  ") + QString::fromLatin1(kVersion));
+  EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\d+\\.\\d+\\.\\d+$")).match(QString::fromLatin1(kVersion)).hasMatch());
   for (QLabel* label : {box.lblVersion, box.lblTrademarks, box.lblDisclaimer, box.lblcoment, box.lblcompany}) {
     EXPECT_FALSE(label->text().isEmpty()) << label->objectName().toStdString();
   }
   EXPECT_EQ(box.cmdSysInfo->text(), QStringLiteral("ｼｽﾃﾑ情報(&S)"));
+  // The program's own icon, not a stock picture of the toolkit.
+  const QImage shown = box.picIcon->pixmap().toImage().convertToFormat(QImage::Format_ARGB32);
+  const QImage own = builtInApplicationIcon().pixmap(32, 32).toImage().convertToFormat(QImage::Format_ARGB32);
+  ASSERT_FALSE(own.isNull());
+  EXPECT_EQ(shown, own);
+}
+
+TEST_F(AboutHelpTest, TheBuiltInIconHasTheSizesOfTheMenuAndTheWindowList) {
+  const QIcon icon = builtInApplicationIcon();
+  for (int size : {16, 32, 48, 64, 128}) {
+    EXPECT_EQ(icon.pixmap(size, size).size(), QSize(size, size)) << size;
+  }
 }
 
 TEST_F(AboutHelpTest, OkUnloadsTheBoxAndTheNextCallBuildsAFreshOne) {
@@ -94,6 +111,31 @@ TEST_F(AboutHelpTest, HelpOpensOneViewerAtTheStartTopic) {
   EXPECT_TRUE(viewers[0]->isVisible());
   EXPECT_EQ(viewers[0]->browser()->source().fileName(), QStringLiteral("index.html"));
   EXPECT_TRUE(viewers[0]->browser()->toPlainText().contains(QStringLiteral("目次")));
+}
+
+TEST_F(AboutHelpTest, InstalledHelpPagesComeBeforeTheBuiltInCopy) {
+  QTemporaryDir data;
+  ASSERT_TRUE(data.isValid());
+  EnvGuard dataHome("XDG_DATA_HOME", data.filePath(QStringLiteral("home")).toUtf8());
+  EnvGuard dataDirs("XDG_DATA_DIRS", data.path().toUtf8());
+  start();
+
+  window->onHelp();
+  auto* viewer = window->findChild<HelpViewer*>();
+  ASSERT_NE(viewer, nullptr);
+  EXPECT_EQ(viewer->browser()->source(), QUrl(QStringLiteral("qrc:/help/index.html")));
+
+  const QString help = data.filePath(QStringLiteral("korvane/help"));
+  ASSERT_TRUE(QDir().mkpath(help));
+  writeTestFile(help, QStringLiteral("index.html"),
+                QStringLiteral("<html><body><h1>工場のヘルプ</h1><a href=\"machines.html\">機械一覧</a></body></html>").toUtf8());
+  writeTestFile(help, QStringLiteral("machines.html"), QStringLiteral("<h1>機械一覧</h1>").toUtf8());
+  window->onHelp();
+  EXPECT_EQ(viewer->browser()->source(), QUrl::fromLocalFile(help + QStringLiteral("/index.html")));
+  EXPECT_TRUE(viewer->browser()->toPlainText().contains(QStringLiteral("工場のヘルプ")));
+  // Links lead on within the installed pages.
+  const QVariant linked = viewer->browser()->loadResource(QTextDocument::HtmlResource, QUrl(QStringLiteral("machines.html")));
+  EXPECT_TRUE(QString::fromUtf8(linked.toByteArray()).contains(QStringLiteral("<h1>機械一覧</h1>")));
 }
 
 TEST_F(AboutHelpTest, EveryLinkOfTheHelpLeadsToAShippedPage) {

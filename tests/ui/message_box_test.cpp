@@ -46,8 +46,8 @@ std::pair<bool, SeenBox> askedAndSeen(const QString& text, MessageIcon icon, boo
 }
 
 TEST(QtTranslation, QtsOwnTextsAreJapanese) {
-  ASSERT_TRUE(installQtJapaneseTranslation()) << "qtbase_ja is part of the set-up (qt6-translations-l10n)";
-  EXPECT_TRUE(installQtJapaneseTranslation()) << "a second call keeps the one translation";
+  ASSERT_TRUE(installQtJapaneseTranslation(*QCoreApplication::instance())) << "qtbase_ja is part of the set-up (qt6-translations-l10n)";
+  EXPECT_TRUE(installQtJapaneseTranslation(*QCoreApplication::instance())) << "a second call keeps the one translation";
   // The widget file dialog, as the add, insert and DNC dialogs show it.
   QFileDialog dialog(nullptr, QStringLiteral("開く"));
   dialog.setOption(QFileDialog::DontUseNativeDialog);
@@ -62,7 +62,7 @@ TEST(QtTranslation, QtsOwnTextsAreJapanese) {
 }
 
 TEST(MessageBox, TheShutdownQuestionDefaultsToNoInJapanese) {
-  installQtJapaneseTranslation();
+  installQtJapaneseTranslation(*QCoreApplication::instance());
   const auto [answer, seen] = askedAndSeen(QStringLiteral("送信終了後システムを停止します。\rよろしいですか？"),
                                            MessageIcon::Warning, true);
   ASSERT_TRUE(seen.seen);

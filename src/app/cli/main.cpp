@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "app/cli/cli_command.h"
+#include "korvane/version.h"
 
 namespace korvane::cli {
 
