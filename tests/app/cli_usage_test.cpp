@@ -9,6 +9,8 @@
 #include <QTemporaryDir>
 #include <QRegularExpression>
 
+#include "korvane/version.h"
+
 namespace {
 
 struct CliRun {
@@ -44,7 +46,7 @@ const std::vector<std::pair<QString, QStringList>> kCommands = {
 
 TEST(CliUsage, EveryCommandAnswersHelpWithItsOptions) {
   for (const auto& [command, options] : kCommands) {
-    for (const QString help : {QStringLiteral("--help"), QStringLiteral("-h")}) {
+    for (const QString& help : {QStringLiteral("--help"), QStringLiteral("-h")}) {
       const CliRun r = cli({command, help});
       SCOPED_TRACE((command + ' ' + help).toStdString());
       EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
