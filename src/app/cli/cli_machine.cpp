@@ -10,6 +10,7 @@
 
 #include "app/cli/cli_command.h"
 #include "app/cli/machine_pty.h"
+#include "app/cli/machine_socket.h"
 #include "settings/settings_store.h"
 #include "transfer/machine/machine_summary.h"
 #include "transfer/machine/program_store.h"
@@ -32,6 +33,8 @@ struct MachineOptions {
   double idleExitS = 0;
   QStringList punchFiles;
   bool noWait = false;
+  QString listen;  // HOST:PORT: behind a device server instead of on a pseudo-terminal
+  bool rfc2217 = false;
 };
 
 // Ask again for data this often while nothing comes, in case the request met a closed port.
@@ -104,11 +107,16 @@ std::optional<MachineOptions> parseOptions(const QStringList& args, QString* pro
       if (o.punchFiles.isEmpty()) return *problem = QStringLiteral("--punch takes one or more files"), std::nullopt;
     } else if (a == QLatin1String("--no-wait")) {
       o.noWait = true;
+    } else if (a == QLatin1String("--listen") && i + 1 < args.size()) {
+      o.listen = args[++i];
+    } else if (a == QLatin1String("--rfc2217")) {
+      o.rfc2217 = true;
     } else {
       return *problem = QStringLiteral("machine: unknown or incomplete argument %1").arg(a), std::nullopt;
     }
   }
   if (o.noWait && o.punchFiles.isEmpty()) return *problem = QStringLiteral("--no-wait goes with --punch"), std::nullopt;
+  if (o.rfc2217 && o.listen.isEmpty()) return *problem = QStringLiteral("--rfc2217 goes with --listen"), std::nullopt;
   return o;
 }
 
@@ -125,7 +133,7 @@ void printSummary(const QJsonObject& summary) {
   out().flush();
 }
 
-int runReader(const MachineOptions& o, MachinePty& pty) {
+int runReader(const MachineOptions& o, MachineLine& pty) {
   ReaderConfig config;
   config.code = o.code;
   config.frame = o.frame;
@@ -210,7 +218,7 @@ int runReader(const MachineOptions& o, MachinePty& pty) {
   return 0;
 }
 
-int runPunch(const MachineOptions& o, MachinePty& pty) {
+int runPunch(const MachineOptions& o, MachineLine& pty) {
   QList<QStringList> programs;
   for (const QString& path : o.punchFiles) {
     QFile file(path);
@@ -274,6 +282,14 @@ int runMachine(const QStringList& args) {
     if (!QFile::exists(path)) return fail(QStringLiteral("%1: no such file").arg(path), 1);
 
   catchStopSignals();
+  if (!options->listen.isEmpty()) {
+    MachineSocket socket(options->rfc2217);
+    if (!socket.listen(options->listen, &problem)) return fail(problem, 1);
+    if (options->link > 0 && !socket.link(options->link, SettingsStore::defaultIniPath(), &problem)) return fail(problem, 1);
+    out() << socket.address() << Qt::endl;
+    if (!socket.linkPath().isEmpty()) err() << "Com" << options->link << ": " << socket.linkPath() << Qt::endl;
+    return options->punchFiles.isEmpty() ? runReader(*options, socket) : runPunch(*options, socket);
+  }
   MachinePty pty;
   if (!pty.open(options->baud, &problem)) return fail(problem, 1);
   if (options->link > 0 && !pty.link(options->link, SettingsStore::defaultIniPath(), &problem)) return fail(problem, 1);
@@ -287,9 +303,10 @@ const Registrar registrar(
     {"machine",
      "[--link N] [--code iso|eia] [--baud B] [--frame 8N2] [--buffer N [--no-flow]] [--consume CPS]\n"
      "      [--request-start [--start-delay MS]] [--store DIR] [--exit-after N] [--idle-exit S]\n"
-     "      [--punch FILE... [--no-wait]]\n"
-     "      a CNC tape reader (or, with --punch, a tape punch) on a new pseudo-terminal; prints its path,\n"
-     "      with --link N makes it Com N, and prints a JSON summary when it ends",
+     "      [--punch FILE... [--no-wait]] [--listen HOST:PORT [--rfc2217]]\n"
+     "      a CNC tape reader (or, with --punch, a tape punch) on a new pseudo-terminal, or with --listen\n"
+     "      behind a simulated device server (raw TCP, or telnet COM port control with --rfc2217); prints\n"
+     "      its path or address, with --link N makes it Com N, and prints a JSON summary when it ends",
      runMachine});
 
 }  // namespace

@@ -1,5 +1,6 @@
-// korvane-cli ports: which of the ports Com 1 to Com 10 can be opened now, and which device each
-// one maps to, the way the program probes them at start-up (each is opened and closed at once).
+// korvane-cli ports: which of the ports Com 1 to Com 10 can be opened now, and which device or
+// device-server address each one maps to, the way the program probes them at start-up (each is
+// opened and closed at once; a device server is connected to).
 #include "app/cli/cli_command.h"
 #include "platform/serial_port_factory.h"
 #include "settings/settings_store.h"
@@ -25,7 +26,7 @@ int runPorts(const QStringList& args) {
   return 0;
 }
 
-const Registrar registrar({"ports", " list Com 1..10 with their device and whether each opens now", runPorts});
+const Registrar registrar({"ports", " list Com 1..10 with their device or address and whether each opens now", runPorts});
 
 }  // namespace
 }  // namespace korvane::cli
