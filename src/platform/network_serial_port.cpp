@@ -178,6 +178,10 @@ void NetworkSerialPort::setReceiveFlowBytes(bool on) {
 
 bool NetworkSerialPort::flowHere() const { return usesXonXoff(handshake_) && !receiveFlowBytes_; }
 
+// Input beyond the limit stays in the connection until the reader takes some; a wait must not
+// wake for it over and over.
+short NetworkSerialPort::readEvents() const { return !flowHere() && inBuffer_.size() >= kInputLimit ? 0 : POLLIN; }
+
 bool NetworkSerialPort::held() const { return heldByDc3_ || (telnet_ && telnet_->suspended()); }
 
 void NetworkSerialPort::close() {
@@ -195,7 +199,7 @@ void NetworkSerialPort::close() {
       const int left = msLeft(deadline);
       if (left <= 0) break;
       const int step = sent ? int(std::min<qint64>(left, lineUs / 1000 + 1)) : std::min(left, kQueueStepMs);
-      pollSocket(static_cast<short>(POLLIN | (wire_.isEmpty() ? 0 : POLLOUT)), step);
+      pollSocket(static_cast<short>(readEvents() | (wire_.isEmpty() ? 0 : POLLOUT)), step);
     }
   }
   release();
@@ -397,7 +401,7 @@ void NetworkSerialPort::waitForOutput(int timeoutMs) {
       stepUs = std::min<qint64>(stepUs, kQueueStepMs * 1000);  // the kernel's queue, no wake-up
     }
     const timespec timeout{static_cast<time_t>(stepUs / 1'000'000), static_cast<long>(stepUs % 1'000'000) * 1000};
-    pollfd entry{fd_, static_cast<short>(POLLIN | (wire_.isEmpty() ? 0 : POLLOUT)), 0};
+    pollfd entry{fd_, static_cast<short>(readEvents() | (wire_.isEmpty() ? 0 : POLLOUT)), 0};
     if (::ppoll(&entry, 1, &timeout, nullptr) < 0) return;  // a signal: let the caller look up
     const int taken = pump();
     flush();

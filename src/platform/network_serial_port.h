@@ -58,6 +58,7 @@ class NetworkSerialPort final : public SerialPort {
   bool rfc2217() const { return address_.protocol == NetAddress::Protocol::Rfc2217; }
   bool flowHere() const;
   bool held() const;
+  short readEvents() const;
   bool negotiate(PortError* error);
   void sendFlowControl();
   void sendModemLines();
