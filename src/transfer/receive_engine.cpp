@@ -149,6 +149,15 @@ ReceiveOutcome ReceiveEngine::receive() {
       break;
     }
     if (const auto lost = c_.port.failure()) {
+      // What arrived before the line failed (a device server that sent its last bytes and
+      // closed the connection) is the machine's data all the same.
+      if (c_.port.inBufferCount() > 0) {
+        if (!processChunk(c_.port.input())) {
+          outcome = ReceiveOutcome::Failed;
+          break;
+        }
+        if (endOfData_) break;
+      }
       failure_ = lost->description;
       outcome = ReceiveOutcome::Failed;
       break;

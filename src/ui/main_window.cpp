@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "platform/serial_port_factory.h"
 #include "ui/message_box.h"
 #include "ui/twips.h"
 #include "ui/window_transfers.h"
@@ -95,24 +96,28 @@ void MainWindow::startUp(const QStringList& rows) {
 }
 
 // Opens and closes ports 1 to 10 until one does not exist; a port that exists but cannot be
-// opened (in use, no access) still counts as present.
+// opened (in use, no access, a device server that does not answer) still counts as present. What
+// each port is and how its opening went is kept for the settings dialog.
 void MainWindow::probePorts() {
   availablePorts_.clear();
+  portDetails_.clear();
   if (!makePort_) return;
   serialPort_ = makePort_();
   if (!serialPort_) return;
-  int firstMissing = kProfileSlots + 1;
   for (int n = 1; n <= kProfileSlots; ++n) {
     serialPort_->setCommPort(n);
     PortError error;
+    QString state = QStringLiteral("ok");
     if (serialPort_->open(&error)) {
       serialPort_->close();
     } else if (error.number == kErrInvalidPort) {
-      firstMissing = n;
       break;
+    } else {
+      state = error.description;
     }
+    availablePorts_ << QStringLiteral("Com %1").arg(n);
+    portDetails_ << QStringLiteral("Com %1: %2\n%3").arg(n).arg(portDevicePath(n, store_.iniPath()), state);
   }
-  for (int j = 1; j < firstMissing; ++j) availablePorts_ << QStringLiteral("Com %1").arg(j);
 }
 
 QSize MainWindow::frameExtraPx() const { return frameGeometry().size() - geometry().size(); }

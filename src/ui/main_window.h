@@ -58,6 +58,8 @@ class MainWindow : public QMainWindow, public TransferView {
   SettingsStore& store() { return store_; }
   // "Com 1" up to the last port before the first one that does not exist.
   const QStringList& availablePorts() const { return availablePorts_; }
+  // Per listed port: its device or device-server address, and "ok" or why it did not open.
+  const QStringList& portDetails() const { return portDetails_; }
   // The window's serial component: DTR enabled, closed between transfers. May be null when the
   // platform gave no port.
   SerialPort* serialPort() const { return serialPort_.get(); }
@@ -202,6 +204,7 @@ class MainWindow : public QMainWindow, public TransferView {
   PortFactory makePort_;
   std::unique_ptr<SerialPort> serialPort_;
   QStringList availablePorts_;
+  QStringList portDetails_;
   MainLayout layout_;
   LayoutMargins margins_;
   bool layoutReady_ = false;

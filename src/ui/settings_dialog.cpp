@@ -100,6 +100,12 @@ Form3::Form3(SettingsStore& store, const QStringList& ports, Hooks hooks, QWidge
 
 Form3::~Form3() = default;
 
+void Form3::setPortDetails(const QStringList& details) {
+  for (int i = 0; i < Combo1->count() && i < details.size(); ++i) Combo1->setItemData(i, details[i], Qt::ToolTipRole);
+  const int index = Combo1->currentIndex();
+  Combo1->setToolTip(index >= 0 ? Combo1->itemData(index, Qt::ToolTipRole).toString() : QString());
+}
+
 PortProfile& Form3::edited() { return store_.profile(editedProfile_); }
 
 void Form3::connectEvents() {
@@ -109,6 +115,7 @@ void Form3::connectEvents() {
     fill();
   });
   connect(Combo1, &QComboBox::currentIndexChanged, this, [this](int index) {
+    Combo1->setToolTip(index >= 0 ? Combo1->itemData(index, Qt::ToolTipRole).toString() : QString());
     if (!filling_ && index >= 0) edited().portNumber = index + 1;
   });
   connect(portname, &QLineEdit::textChanged, this, [this](const QString& text) {

@@ -46,6 +46,10 @@ class Form3 : public QDialog {
   Form3(SettingsStore& store, const QStringList& ports, Hooks hooks, QWidget* parent = nullptr);
   ~Form3() override;
 
+  // What each entry of the port list is (device or device-server address) and whether it opened,
+  // shown as the entry's tool tip and as the list's own while the entry is selected.
+  void setPortDetails(const QStringList& details);
+
   // The "参照" buttons use these dialogs; by default the platform's. Not owned.
   void setFileDialogs(FileDialogs* dialogs) { fileDialogs_ = dialogs; }
 

@@ -119,6 +119,30 @@ TEST_F(ReceiveEngineTest, PortLostMidReceptionKeepsEveryCompletedLine) {
   EXPECT_EQ(view.messages.last(), kReceiveAbortedMessage);
 }
 
+TEST_F(ReceiveEngineTest, BytesThatArrivedWithTheLossAreStillWritten) {
+  // A device server sends its last bytes and closes the connection in one go.
+  pump.onServe = [&] {
+    if (port.isOpen() && !port.failure()) {
+      port.feed(QByteArray::fromHex("A50A47B10A4DB2"));  // % G1 and half a line
+      port.pullPlug();
+    }
+  };
+  EXPECT_EQ(engine.press(), ReceiveOutcome::Failed);
+  EXPECT_EQ(fileBytes(ui.file), QByteArray("%\r\nG1\r\n"));
+  EXPECT_EQ(view.messages.first(), "デバイスが切断されました");
+}
+
+TEST_F(ReceiveEngineTest, EndOfDataThatArrivedWithTheLossCompletes) {
+  pump.onServe = [&] {
+    if (port.isOpen() && !port.failure()) {
+      port.feed(QByteArray::fromHex("A50A47B10AA5"));  // % G1 %
+      port.pullPlug();
+    }
+  };
+  EXPECT_EQ(engine.press(), ReceiveOutcome::Completed);
+  EXPECT_EQ(fileBytes(ui.file), QByteArray("%\r\nG1\r\n%\r\n"));
+}
+
 TEST_F(ReceiveEngineTest, PressWhileReceivingAborts) {
   int serves = 0;
   pump.onServe = [&] {

@@ -263,5 +263,18 @@ TEST_F(SettingsDialogTest, AFeedLengthNoSendCanGiveIsRefusedWithAMessage) {
   EXPECT_TRUE(messages.isEmpty());
 }
 
+TEST_F(SettingsDialogTest, PortListTellsWhatEachPortIsAndWhetherItOpened) {
+  Form3& d = make();
+  d.setPortDetails({QStringLiteral("Com 1: /dev/ttyUSB0\nok"), QStringLiteral("Com 2: rfc2217://10.0.0.7:4002\nok"),
+                    QStringLiteral("Com 3: tcp://10.0.0.8:4001\nデバイスサーバーに接続できません")});
+  EXPECT_EQ(d.Combo1->itemText(1), QStringLiteral("Com 2"));  // the entries keep their names
+  EXPECT_EQ(d.Combo1->itemData(2, Qt::ToolTipRole).toString(), QStringLiteral("Com 3: tcp://10.0.0.8:4001\nデバイスサーバーに接続できません"));
+  store->profile(1).portNumber = 2;
+  d.selectProfile(1);
+  EXPECT_EQ(d.Combo1->toolTip(), QStringLiteral("Com 2: rfc2217://10.0.0.7:4002\nok"));
+  d.Combo1->setCurrentIndex(2);
+  EXPECT_TRUE(d.Combo1->toolTip().startsWith(QStringLiteral("Com 3: tcp://10.0.0.8:4001")));
+}
+
 }  // namespace
 }  // namespace korvane

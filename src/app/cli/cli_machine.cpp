@@ -10,6 +10,7 @@
 
 #include "app/cli/cli_command.h"
 #include "app/cli/machine_pty.h"
+#include "app/cli/machine_socket.h"
 #include "settings/settings_store.h"
 #include "transfer/machine/machine_summary.h"
 #include "transfer/machine/program_store.h"
@@ -32,6 +33,8 @@ struct MachineOptions {
   double idleExitS = 0;
   QStringList punchFiles;
   bool noWait = false;
+  QString listen;  // HOST:PORT: behind a device server instead of on a pseudo-terminal
+  bool rfc2217 = false;
 };
 
 // Ask again for data this often while nothing comes, in case the request met a closed port.
@@ -75,12 +78,15 @@ const QCommandLineOption exitAfter = valued("exit-after", "N", "End after N prog
 const QCommandLineOption idleExit = valued("idle-exit", "S", "End after S seconds without traffic.");
 const QCommandLineOption punch = flag("punch", "Punch the FILE arguments out instead of reading.");
 const QCommandLineOption noWait = flag("no-wait", "With --punch: punch at once instead of on the PC's DC1.");
+const QCommandLineOption listen =
+    valued("listen", "HOST:PORT", "Listen on TCP as a serial device server would, instead of a pseudo-terminal.");
+const QCommandLineOption rfc2217 = flag("rfc2217", "With --listen: speak telnet COM port control (RFC 2217), not raw TCP.");
 }  // namespace opt
 
 void defineMachine(QCommandLineParser& parser) {
   parser.addOptions({opt::link, opt::code, opt::baud, opt::frame, opt::buffer, opt::noFlow, opt::consume,
                      opt::requestStart, opt::startDelay, opt::store, opt::exitAfter, opt::idleExit, opt::punch,
-                     opt::noWait});
+                     opt::noWait, opt::listen, opt::rfc2217});
   parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("With --punch: a program to punch out."),
                                QStringLiteral("[FILE...]"));
 }
@@ -142,7 +148,10 @@ std::optional<MachineOptions> parseOptions(const QCommandLineParser& parser, QSt
   if (!parser.isSet(opt::punch) && !o.punchFiles.isEmpty())
     return *problem = QStringLiteral("unexpected argument %1 (files go with --punch)").arg(o.punchFiles.first()), std::nullopt;
   o.noWait = parser.isSet(opt::noWait);
+  o.listen = parser.value(opt::listen);
+  o.rfc2217 = parser.isSet(opt::rfc2217);
   if (o.noWait && o.punchFiles.isEmpty()) return *problem = QStringLiteral("--no-wait goes with --punch"), std::nullopt;
+  if (o.rfc2217 && o.listen.isEmpty()) return *problem = QStringLiteral("--rfc2217 goes with --listen"), std::nullopt;
   return o;
 }
 
@@ -159,7 +168,7 @@ void printSummary(const QJsonObject& summary) {
   out().flush();
 }
 
-int runReader(const MachineOptions& o, MachinePty& pty) {
+int runReader(const MachineOptions& o, MachineLine& pty) {
   ReaderConfig config;
   config.code = o.code;
   config.frame = o.frame;
@@ -244,7 +253,7 @@ int runReader(const MachineOptions& o, MachinePty& pty) {
   return 0;
 }
 
-int runPunch(const MachineOptions& o, MachinePty& pty) {
+int runPunch(const MachineOptions& o, MachineLine& pty) {
   QList<QStringList> programs;
   for (const QString& path : o.punchFiles) {
     QFile file(path);
@@ -308,6 +317,14 @@ int runMachine(const QCommandLineParser& parser) {
     if (!QFile::exists(path)) return fail(QStringLiteral("%1: no such file").arg(path), 1);
 
   catchStopSignals();
+  if (!options->listen.isEmpty()) {
+    MachineSocket socket(options->rfc2217);
+    if (!socket.listen(options->listen, &problem)) return fail(problem, 1);
+    if (options->link > 0 && !socket.link(options->link, SettingsStore::defaultIniPath(), &problem)) return fail(problem, 1);
+    out() << socket.address() << Qt::endl;
+    if (!socket.linkPath().isEmpty()) err() << "Com" << options->link << ": " << socket.linkPath() << Qt::endl;
+    return options->punchFiles.isEmpty() ? runReader(*options, socket) : runPunch(*options, socket);
+  }
   MachinePty pty;
   if (!pty.open(options->baud, &problem)) return fail(problem, 1);
   if (options->link > 0 && !pty.link(options->link, SettingsStore::defaultIniPath(), &problem)) return fail(problem, 1);
@@ -321,9 +338,10 @@ const Registrar registrar(
     {"machine",
      "[--link N] [--code iso|eia] [--baud B] [--frame 8N2] [--buffer N [--no-flow]] [--consume CPS]\n"
      "      [--request-start [--start-delay MS]] [--store DIR] [--exit-after N] [--idle-exit S]\n"
-     "      [--punch FILE... [--no-wait]]",
-     "a CNC tape reader (or, with --punch, a tape punch) on a new pseudo-terminal; prints its path,\n"
-     "with --link N makes it Com N, and prints a JSON summary when it ends",
+     "      [--punch FILE... [--no-wait]] [--listen HOST:PORT [--rfc2217]]",
+     "a CNC tape reader (or, with --punch, a tape punch) on a new pseudo-terminal, or with --listen\n"
+     "behind a simulated device server (raw TCP, or telnet COM port control with --rfc2217); prints\n"
+     "its path or address, with --link N makes it Com N, and prints a JSON summary when it ends",
      defineMachine, runMachine});
 
 }  // namespace

@@ -1,5 +1,6 @@
-// korvane-cli ports: which of the ports Com 1 to Com 10 can be opened now, and which device each
-// one maps to, the way the program probes them at start-up (each is opened and closed at once).
+// korvane-cli ports: which of the ports Com 1 to Com 10 can be opened now, and which device or
+// device-server address each one maps to, the way the program probes them at start-up (each is
+// opened and closed at once; a device server is connected to).
 #include "app/cli/cli_command.h"
 #include "platform/serial_port_factory.h"
 #include "settings/settings_store.h"
@@ -28,8 +29,8 @@ int runPorts(const QCommandLineParser& parser) {
   return 0;
 }
 
-const Registrar registrar({"ports", "", "list Com 1..10 with their device and whether each opens now", definePorts,
-                           runPorts});
+const Registrar registrar({"ports", "", "list Com 1..10 with their device or address and whether each opens now",
+                           definePorts, runPorts});
 
 }  // namespace
 }  // namespace korvane::cli

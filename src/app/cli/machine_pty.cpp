@@ -59,6 +59,8 @@ void catchStopSignals() {
 
 bool stopRequested() { return gStop != 0; }
 
+const sigset_t* stopWaitMask() { return &gWaitMask; }
+
 MachinePty::~MachinePty() {
   if (!linkPath_.isEmpty()) {
     // Only the link this machine made: another machine may have taken the port over since.

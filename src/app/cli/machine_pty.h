@@ -4,13 +4,16 @@
 
 #include <QByteArray>
 #include <QString>
+#include <signal.h>
+
+#include "app/cli/machine_line.h"
 
 namespace korvane::cli {
 
-class MachinePty {
+class MachinePty final : public MachineLine {
  public:
   MachinePty() = default;
-  ~MachinePty();
+  ~MachinePty() override;
   MachinePty(const MachinePty&) = delete;
   MachinePty& operator=(const MachinePty&) = delete;
 
@@ -23,16 +26,10 @@ class MachinePty {
   bool link(int number, const QString& iniPath, QString* error);
   const QString& linkPath() const { return linkPath_; }
 
-  // Every byte that is waiting, without blocking.
-  QByteArray readAvailable();
-  // Writes what it can without blocking; the number of bytes written.
-  int write(const QByteArray& bytes);
-  // Bytes korvane has not yet read from its end.
-  int unreadBySlave() const;
-
-  // Waits until input is waiting (or output is possible, when wantWrite), timeoutMs passes
-  // (negative: no limit) or SIGINT/SIGTERM arrives. Fractions of a millisecond count.
-  void wait(double timeoutMs, bool wantWrite);
+  QByteArray readAvailable() override;
+  int write(const QByteArray& bytes) override;
+  int unreadBySlave() const override;
+  void wait(double timeoutMs, bool wantWrite) override;
 
  private:
   int master_ = -1;
@@ -44,5 +41,7 @@ class MachinePty {
 // Blocks SIGINT and SIGTERM except inside MachinePty::wait, where they end the wait.
 void catchStopSignals();
 bool stopRequested();
+// The signal mask for waits: SIGINT and SIGTERM let through, so they end the wait.
+const sigset_t* stopWaitMask();
 
 }  // namespace korvane::cli
