@@ -127,7 +127,16 @@ bool PosixSerialPort::open(PortError* error) {
   }
   ::ioctl(fd, TIOCEXCL);
 
-  if (const int e = applyLineFrame(fd, *line)) {
+  // A pseudo-terminal has no frame: it is asked for 8 bits without parity, and a 7-bit frame is
+  // built and checked here, byte by byte, as the UART of a real port would.
+  int modemBits = 0;
+  const bool pseudoTerminal = ::ioctl(fd, TIOCMGET, &modemBits) != 0 && errno == ENOTTY;
+  LineSettings driverLine = *line;
+  if (pseudoTerminal) {
+    driverLine.dataBits = 8;
+    driverLine.parity = 'N';
+  }
+  if (const int e = applyLineFrame(fd, driverLine)) {
     ::ioctl(fd, TIOCNXCL);
     ::close(fd);
     if (e == EINVAL) {
@@ -150,8 +159,12 @@ bool PosixSerialPort::open(PortError* error) {
     return fail(error, kErrBadSettings, QStringLiteral("ハンドシェイクを設定できません"), osText(e));
   }
   applyModemLines();
-  int lines = 0;
-  virtualLine_ = pacePseudoTerminals_ && ::ioctl(fd_, TIOCMGET, &lines) != 0 && errno == ENOTTY;
+  virtualLine_ = pacePseudoTerminals_ && pseudoTerminal;
+  if (pseudoTerminal) {
+    frames_.reset(line_.dataBits == 7 ? ReceivedFrames::Mode::SevenBitPty : ReceivedFrames::Mode::Plain, line_.parity);
+  } else {
+    frames_.reset(line_.parity != 'N' ? ReceivedFrames::Mode::Marked : ReceivedFrames::Mode::Plain, line_.parity);
+  }
   charUs_ = std::max<qint64>(1, qint64(1'000'000) * line_.frameBits() / std::max(line_.rate, 1));
   lineFreeAtUs_ = 0;
   return true;
@@ -271,7 +284,13 @@ int PosixSerialPort::pumpInput() {
     const ssize_t n = ::read(fd_, buffer, static_cast<size_t>(room));
     if (n > 0) {
       total += static_cast<int>(n);
-      takeInput(buffer, n);
+      if (frames_.mode() == ReceivedFrames::Mode::Plain) {
+        takeInput(buffer, n);
+      } else {
+        QByteArray data;
+        frames_.take(buffer, n, data);
+        takeInput(data.constData(), data.size());
+      }
       continue;
     }
     if (n == 0) {
@@ -369,7 +388,8 @@ void PosixSerialPort::recordLoss(const QString& reason) {
 bool PosixSerialPort::output(quint8 byte) {
   if (fd_ < 0 || failure_ || outQueue_.size() >= kOutputLimit) return false;
   if (highBitFlow()) pumpInput();
-  outQueue_.append(static_cast<char>(byte));
+  const bool sevenBitPty = frames_.mode() == ReceivedFrames::Mode::SevenBitPty;
+  outQueue_.append(static_cast<char>(sevenBitPty ? withParityBit(byte, line_.parity) : byte));
   flushOutput();
   return !failure_;
 }

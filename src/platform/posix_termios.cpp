@@ -84,7 +84,12 @@ termios lineTermios(const termios& base, const LineSettings& line, bool* standar
   t.c_cflag &= ~CMSPAR;
 #endif
   t.c_cflag |= sizeFlag(line.dataBits) | CLOCAL | CREAD;
-  if (line.parity != 'N') t.c_cflag |= PARENB;
+  if (line.parity != 'N') {
+    t.c_cflag |= PARENB;
+    // The driver checks parity and marks a failed character (0xFF 0x00 and the character)
+    // instead of handing it on as if it were good.
+    t.c_iflag |= INPCK | PARMRK;
+  }
   if (line.parity == 'O') t.c_cflag |= PARODD;
   if (line.stopBits == 2) t.c_cflag |= CSTOPB;
   t.c_cc[VMIN] = 1;

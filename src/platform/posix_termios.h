@@ -9,7 +9,8 @@
 namespace korvane {
 
 // The terminal settings for line, built on base: raw mode (no echo, no line editing, no
-// character translation, breaks ignored), the frame, receiver on, modem control lines ignored
+// character translation, breaks ignored), the frame (with parity: checked, errors marked by
+// PARMRK), receiver on, modem control lines ignored
 // for opening, no flow control. The speed is set only when it has a POSIX constant
 // (*standardRate tells); the others go through setCustomLineRate after tcsetattr.
 termios lineTermios(const termios& base, const LineSettings& line, bool* standardRate);

@@ -32,6 +32,9 @@ class TapeDecoder {
   void take(quint8 byte);
   // End of the session: a program still open is kept, marked incomplete.
   void finish();
+  // A new tape begins with the next frame: a program still open is kept, marked incomplete, and
+  // the next "%" opens the new one.
+  void startNewTape() { finish(); }
 
   // Programs read since the last call.
   QList<ReceivedProgram> takePrograms();
