@@ -22,6 +22,9 @@ termios lineTermios(const termios& base, const LineSettings& line, bool* standar
 // parity whatever it is given, and carries every byte as it is anyway.
 int applyLineFrame(int fd, const LineSettings& line);
 
+// A pseudo-terminal: no modem lines, no line rate and no frame of its own.
+bool isPseudoTerminal(int fd);
+
 struct FlowFlags {
   bool holdOnXoff = false;    // IXON: received DC3 holds our output, DC1 releases it
   bool sendXoff = false;      // IXOFF: the driver sends DC3/DC1 when our input fills/drains

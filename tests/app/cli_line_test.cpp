@@ -52,15 +52,15 @@ QByteArray framed(const QByteArray& text, char parity) {
 }
 
 // Runs korvane-cli with args while the machine end collects what arrives.
-struct Run {
+struct CliRun {
   int exitCode = -1;
   QByteArray wire;
   QByteArray terminal;
   qint64 ms = 0;
 };
 
-Run runCli(PtyPair& pty, const QStringList& args, int limitMs, const std::function<void(QProcess&, qint64)>& during = {}) {
-  Run r;
+CliRun runCli(PtyPair& pty, const QStringList& args, int limitMs, const std::function<void(QProcess&, qint64)>& during = {}) {
+  CliRun r;
   QProcess cli;
   QElapsedTimer timer;
   timer.start();
@@ -100,7 +100,7 @@ TEST_F(CliLine, SevenBitSendsCarryTheParityBitOfTheFrame) {
   for (const char parity : {'E', 'O'}) {
     SCOPED_TRACE(parity);
     writeProfile(windir.iniPath(), frameProfile(parity, 7, parity == 'E' ? 2 : 1));
-    const Run r = runCli(pty, {"send", file}, 20000);
+    const CliRun r = runCli(pty, {"send", file}, 20000);
     ASSERT_EQ(r.exitCode, 0) << r.terminal.toStdString();
     EXPECT_EQ(r.wire, framed("\n%O1\nG1X2. \n%", parity)) << r.wire.toHex().toStdString();
   }
@@ -112,7 +112,7 @@ TEST_F(CliLine, SevenEvenReceptionStoresTheProgramAndTellsOfAParityFault) {
   QByteArray stream = framed("%\nO1\nG1X2.\nM30\n", 'E');
   stream += framed("G1", 'E') + char(framed("X", 'E')[0] ^ 0x80) + framed("3\n%", 'E');  // a faulty X
   bool sent = false;
-  const Run r = runCli(pty, {"receive", "--file", file}, 10000, [&](QProcess&, qint64 ms) {
+  const CliRun r = runCli(pty, {"receive", "--file", file}, 10000, [&](QProcess&, qint64 ms) {
     if (!sent && ms > 400) sent = pty.write(stream);
   });
   ASSERT_EQ(r.exitCode, 0) << r.terminal.toStdString();
@@ -123,7 +123,7 @@ TEST_F(CliLine, SevenEvenReceptionStoresTheProgramAndTellsOfAParityFault) {
 TEST_F(CliLine, SigtermEndsALongLeaderAtOnce) {
   writeProfile(windir.iniPath(), QStringLiteral("ｽﾋﾟｰﾄﾞ=9600\r\nﾌｨｰﾄﾞ付加=1\r\nﾌｨｰﾄﾞ長=100000\r\nﾌｨｰﾄﾞ長2=100000\r\nStopCode=1\r\n"));
   bool asked = false;
-  const Run r = runCli(pty, {"send", program("G1\n")}, 20000, [&](QProcess& cli, qint64 ms) {
+  const CliRun r = runCli(pty, {"send", program("G1\n")}, 20000, [&](QProcess& cli, qint64 ms) {
     if (!asked && ms > 1000) {
       cli.terminate();
       asked = true;
@@ -138,7 +138,7 @@ TEST_F(CliLine, SigtermEndsALongLeaderAtOnce) {
 TEST_F(CliLine, CtrlCEndsAnEndlessCharacterDelay) {
   writeProfile(windir.iniPath(), QStringLiteral("Wait=1\r\nWaittime=2147483647\r\nStopCode=1\r\n"));
   bool asked = false;
-  const Run r = runCli(pty, {"send", program("G1\n")}, 20000, [&](QProcess& cli, qint64 ms) {
+  const CliRun r = runCli(pty, {"send", program("G1\n")}, 20000, [&](QProcess& cli, qint64 ms) {
     if (!asked && ms > 1000) {
       ::kill(pid_t(cli.processId()), SIGINT);
       asked = true;
@@ -150,7 +150,7 @@ TEST_F(CliLine, CtrlCEndsAnEndlessCharacterDelay) {
 
 TEST_F(CliLine, FullDiskEndsTheReceptionWithTheSystemsReason) {
   bool sent = false;
-  const Run r = runCli(pty, {"receive", "--file", "/dev/full"}, 10000, [&](QProcess&, qint64 ms) {
+  const CliRun r = runCli(pty, {"receive", "--file", "/dev/full"}, 10000, [&](QProcess&, qint64 ms) {
     if (!sent && ms > 400) sent = pty.write(QByteArray::fromHex("a50a47b10aa5"));
   });
   EXPECT_EQ(r.exitCode, 2);

@@ -237,7 +237,7 @@ TEST_F(SendEngineTest, AbortEndsAHugeCharacterDelayAndTheClosingBytesGoWithoutIt
   EXPECT_EQ(press({program("a.nc", "G1X1\n")}), SendOutcome::Aborted);
   EXPECT_LT(clock.nowMs(), 30'000'000 + 3000) << "the delay under way ended with the abort";
   ASSERT_GE(port.wire.size(), 2);
-  EXPECT_EQ(port.wire.toHex(), "0aa5a514") << "the G held back by the delay stays unsent";
+  EXPECT_EQ(port.wire.toHex(), "120aa5a514") << "the G held back by the delay stays unsent";
 }
 
 TEST_F(SendEngineTest, HeldOutputWaitsWithoutWritingAndGoesOnAfterRelease) {
