@@ -172,9 +172,10 @@ ReceiveOutcome ReceiveEngine::receive() {
   }
 
   if (const int errors = c_.port.parityErrors(); errors > 0) {
-    notes_ << QStringLiteral("パリティエラーの文字が %1 個ありました。受信したデータを確認してください"
-                             " (その文字は \"?\" に置き換わっています)")
-                  .arg(errors);
+    notes_.append({QStringLiteral("パリティエラーの文字が %1 個ありました。受信したデータを確認してください"
+                                  " (その文字は \"?\" に置き換わっています)")
+                       .arg(errors),
+                   MessageIcon::Warning});
   }
   c_.port.close();
   const QString failure = failure_;
@@ -265,10 +266,11 @@ bool ReceiveEngine::startProgram(const QString& line) {
   const QString wanted = programFileName(line, extension_);
   const QString name = fittingProgramFileName(folder_, wanted, QDateTime::currentDateTime());
   if (name != wanted) {
-    notes_ << QStringLiteral("プログラム番号が長すぎてファイル名にできないため、次の名前で保存しました: %1\r\n"
-                             "(プログラム番号 %2 桁)")
-                  .arg(name)
-                  .arg(wanted.size() - 1 - extension_.size());
+    notes_.append({QStringLiteral("プログラム番号が長すぎてファイル名にできないため、次の名前で保存しました: %1\r\n"
+                                  "(プログラム番号 %2 桁)")
+                       .arg(name)
+                       .arg(wanted.size() - 1 - extension_.size()),
+                   MessageIcon::Information});
   }
   const QString path = QDir(folder_).filePath(name);
   if (!file_.open(path)) {
@@ -282,7 +284,7 @@ bool ReceiveEngine::startProgram(const QString& line) {
 
 void ReceiveEngine::finish(ReceiveOutcome outcome, const QString& failure) {
   file_.close();
-  for (const QString& note : std::exchange(notes_, {})) c_.view.showMessage(note, MessageIcon::Information);
+  for (const auto& [text, icon] : std::exchange(notes_, {})) c_.view.showMessage(text, icon);
   if (outcome == ReceiveOutcome::Completed) {
     c_.view.setWindowCaption(kReceiveDoneCaption);
     c_.view.showMessage(kReceiveDoneMessage, MessageIcon::None);

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 #include <optional>
+#include <utility>
 
 #include "settings/settings_store.h"
 #include "transfer/durable_line_file.h"
@@ -98,7 +99,7 @@ class ReceiveEngine {
   int written_ = -1;
   qint64 startMs_ = 0;
   QString failure_;
-  QStringList notes_;  // told to the operator when the reception ends
+  QList<std::pair<QString, MessageIcon>> notes_;  // told to the operator when the reception ends
 };
 
 }  // namespace korvane
