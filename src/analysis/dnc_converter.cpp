@@ -6,6 +6,7 @@
 #include "analysis/dnc_expander.h"
 #include "analysis/dnc_work_data.h"
 #include "analysis/program_index.h"
+#include "platform/fd_write.h"
 
 namespace korvane {
 
@@ -33,17 +34,20 @@ class SaveFileSink final : public DncLineSink {
     return buffer_.size() < kChunk || flush();
   }
 
+  // Written past the file's own buffer, so that a full disk is reported in the system's words.
   bool flush() {
     if (buffer_.isEmpty()) return true;
-    const bool ok = file_.write(buffer_) == buffer_.size();
+    const bool ok = writeAllToFd(file_.handle(), buffer_.constData(), buffer_.size(), &reason_);
     buffer_.resize(0);
     return ok;
   }
+  const QString& reason() const { return reason_; }
 
  private:
   static constexpr qsizetype kChunk = 256 * 1024;
   QSaveFile& file_;
   QByteArray buffer_;
+  QString reason_;
 };
 
 DncResult finished(DncResult result, DncOutcome outcome, const QString& message = QString()) {
@@ -52,9 +56,9 @@ DncResult finished(DncResult result, DncOutcome outcome, const QString& message 
   return result;
 }
 
-QString writeFailure(const QSaveFile& file) {
+QString writeFailure(const QSaveFile& file, const QString& reason = QString()) {
   return QStringLiteral("変換先ファイルに書き込めません: %1\r\n%2")
-      .arg(QDir::toNativeSeparators(file.fileName()), file.errorString());
+      .arg(QDir::toNativeSeparators(file.fileName()), reason.isEmpty() ? file.errorString() : reason);
 }
 
 }  // namespace
@@ -105,9 +109,11 @@ DncResult DncConverter::run(const QStringList& listFiles, const QString& destina
       const QString message = result.message;
       return finished(std::move(result), DncOutcome::Failed, message);
     }
-    case DncExpander::End::WriteError: return finished(std::move(result), DncOutcome::Failed, writeFailure(out));
+    case DncExpander::End::WriteError:
+      return finished(std::move(result), DncOutcome::Failed, writeFailure(out, sink.reason()));
   }
-  if (!sink.flush() || !out.commit()) return finished(std::move(result), DncOutcome::Failed, writeFailure(out));
+  if (!sink.flush()) return finished(std::move(result), DncOutcome::Failed, writeFailure(out, sink.reason()));
+  if (!out.commit()) return finished(std::move(result), DncOutcome::Failed, writeFailure(out));
   return finished(std::move(result), DncOutcome::Converted);
 }
 

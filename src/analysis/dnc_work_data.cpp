@@ -4,6 +4,8 @@
 #include <QFile>
 #include <cstring>
 
+#include "platform/fd_write.h"
+
 namespace korvane {
 
 namespace {
@@ -79,7 +81,7 @@ bool DncWorkData::build(const QStringList& files, QString* error) {
     }
   }
   if ((!pending_.isEmpty() && !writeOut(pending_)) || !file_->flush()) {
-    if (error) *error = QStringLiteral("作業ファイルに書き込めません\r\n%1").arg(file_->errorString());
+    if (error) *error = workWriteFailure();
     discard();
     return false;
   }
@@ -127,7 +129,7 @@ bool DncWorkData::appendFile(const QString& path, QString* error) {
     joiner.feed(piece, pending_);
     if (pending_.size() >= kWriteChunk) {
       if (!writeOut(pending_)) {
-        if (error) *error = QStringLiteral("作業ファイルに書き込めません\r\n%1").arg(file_->errorString());
+        if (error) *error = workWriteFailure();
         return false;
       }
       pending_.clear();
@@ -137,8 +139,13 @@ bool DncWorkData::appendFile(const QString& path, QString* error) {
   return true;
 }
 
+QString DncWorkData::workWriteFailure() const {
+  return QStringLiteral("作業ファイルに書き込めません\r\n%1").arg(writeError_.isEmpty() ? file_->errorString() : writeError_);
+}
+
 bool DncWorkData::writeOut(QByteArrayView chunk) {
-  return file_->write(chunk.data(), chunk.size()) == chunk.size();
+  // Past the file's own buffer, so that a full disk is reported in the system's words.
+  return writeAllToFd(file_->handle(), chunk.data(), chunk.size(), &writeError_);
 }
 
 void DncWorkData::discard() {

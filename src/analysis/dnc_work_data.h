@@ -30,9 +30,11 @@ class DncWorkData {
  private:
   bool appendFile(const QString& path, QString* error);
   bool writeOut(QByteArrayView chunk);
+  QString workWriteFailure() const;
   void discard();
 
   std::unique_ptr<QTemporaryFile> file_;
+  QString writeError_;  // the system's reason when writing the work file failed
   QByteArray pending_;
   QByteArrayView bytes_;
   uchar* mapped_ = nullptr;

@@ -1,4 +1,6 @@
 #pragma once
+#include <atomic>
+
 #include "platform/clock.h"
 
 namespace korvane {
@@ -30,5 +32,7 @@ inline constexpr int kEventSliceMs = 15;
 // The shared wait step: serves pending events, then sleeps ms milliseconds, serving events
 // every slice so the window stays responsive through long pauses.
 void pauseMs(EventPump& pump, Clock& clock, int ms);
+// The same, but it ends as soon as cancel is set (seen after every slice); false then.
+bool pauseMs(EventPump& pump, Clock& clock, int ms, const std::atomic<bool>& cancel);
 
 }  // namespace korvane

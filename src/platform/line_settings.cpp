@@ -3,6 +3,7 @@
 #include <QStringList>
 #include <algorithm>
 #include <array>
+#include <bit>
 
 namespace korvane {
 
@@ -52,6 +53,20 @@ std::optional<LineSettings> parseLineSettings(const QString& text, QString* prob
                                .arg(fields[3].trimmed()));
   }
   return line;
+}
+
+quint8 withParityBit(quint8 byte, char parity) {
+  const quint8 data = byte & 0x7F;
+  if (parity != 'E' && parity != 'O') return data;
+  const bool oddOnes = std::popcount(static_cast<unsigned>(data)) % 2 == 1;
+  return (oddOnes == (parity == 'E')) ? quint8(data | 0x80) : data;
+}
+
+std::optional<quint8> checkParityBit(quint8 byte, char parity) {
+  const quint8 data = byte & 0x7F;
+  if (parity != 'E' && parity != 'O') return data;
+  if (withParityBit(data, parity) != byte) return std::nullopt;
+  return data;
 }
 
 }  // namespace korvane

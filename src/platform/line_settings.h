@@ -25,4 +25,11 @@ bool isKnownLineRate(int rate);
 // Japanese and English.
 std::optional<LineSettings> parseLineSettings(const QString& text, QString* problem = nullptr);
 
+// A 7-bit frame as a UART puts it on the line, written as one byte: the 7 data bits of byte and,
+// in bit 7, the parity bit ('E' even, 'O' odd; 0 for 'N').
+quint8 withParityBit(quint8 byte, char parity);
+// The 7 data bits of such a byte, or nothing when its parity bit does not match; without parity
+// bit 7 is not looked at.
+std::optional<quint8> checkParityBit(quint8 byte, char parity);
+
 }  // namespace korvane

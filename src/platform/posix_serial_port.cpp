@@ -127,7 +127,15 @@ bool PosixSerialPort::open(PortError* error) {
   }
   ::ioctl(fd, TIOCEXCL);
 
-  if (const int e = applyLineFrame(fd, *line)) {
+  // A pseudo-terminal has no frame: it is asked for 8 bits without parity, and a 7-bit frame is
+  // built and checked here, byte by byte, as the UART of a real port would.
+  const bool pseudoTerminal = isPseudoTerminal(fd);
+  LineSettings driverLine = *line;
+  if (pseudoTerminal) {
+    driverLine.dataBits = 8;
+    driverLine.parity = 'N';
+  }
+  if (const int e = applyLineFrame(fd, driverLine)) {
     ::ioctl(fd, TIOCNXCL);
     ::close(fd);
     if (e == EINVAL) {
@@ -145,13 +153,17 @@ bool PosixSerialPort::open(PortError* error) {
   }
   fd_ = fd;
   line_ = *line;
+  if (pseudoTerminal) {
+    frames_.reset(line_.dataBits == 7 ? ReceivedFrames::Mode::SevenBitPty : ReceivedFrames::Mode::Plain, line_.parity);
+  } else {
+    frames_.reset(line_.parity != 'N' ? ReceivedFrames::Mode::Marked : ReceivedFrames::Mode::Plain, line_.parity);
+  }
   if (const int e = applyFlow()) {
     releaseDevice();
     return fail(error, kErrBadSettings, QStringLiteral("ハンドシェイクを設定できません"), osText(e));
   }
   applyModemLines();
-  int lines = 0;
-  virtualLine_ = pacePseudoTerminals_ && ::ioctl(fd_, TIOCMGET, &lines) != 0 && errno == ENOTTY;
+  virtualLine_ = pacePseudoTerminals_ && pseudoTerminal;
   charUs_ = std::max<qint64>(1, qint64(1'000'000) * line_.frameBits() / std::max(line_.rate, 1));
   lineFreeAtUs_ = 0;
   return true;
@@ -207,7 +219,12 @@ void PosixSerialPort::releaseDevice() {
   heldByUs_ = false;
 }
 
-bool PosixSerialPort::highBitFlow() const { return usesXonXoff(handshake_) && highBit_ && !receiveFlowBytes_; }
+// On an emulated 7-bit frame the machine's DC1/DC3 carry the line's parity bit, which the
+// driver's IXON would not recognise; they are taken here after the parity bit is removed.
+bool PosixSerialPort::highBitFlow() const {
+  const bool sevenBitPty = frames_.mode() == ReceivedFrames::Mode::SevenBitPty;
+  return usesXonXoff(handshake_) && (highBit_ || sevenBitPty) && !receiveFlowBytes_;
+}
 
 int PosixSerialPort::applyFlow() {
   if (fd_ < 0) return 0;
@@ -215,7 +232,7 @@ int PosixSerialPort::applyFlow() {
   const bool xon = usesXonXoff(handshake_);
   FlowFlags flags;
   flags.sendXoff = xon;
-  flags.holdOnXoff = xon && !highBit_ && !receiveFlowBytes_;
+  flags.holdOnXoff = xon && !highBitFlow() && !receiveFlowBytes_;
   flags.rtsCts = usesRtsCts(handshake_);
   const int e = applyFlowFlags(fd_, flags);
   if (e) noteError(e);
@@ -271,7 +288,13 @@ int PosixSerialPort::pumpInput() {
     const ssize_t n = ::read(fd_, buffer, static_cast<size_t>(room));
     if (n > 0) {
       total += static_cast<int>(n);
-      takeInput(buffer, n);
+      if (frames_.mode() == ReceivedFrames::Mode::Plain) {
+        takeInput(buffer, n);
+      } else {
+        QByteArray data;
+        frames_.take(buffer, n, data);
+        takeInput(data.constData(), data.size());
+      }
       continue;
     }
     if (n == 0) {
@@ -369,7 +392,8 @@ void PosixSerialPort::recordLoss(const QString& reason) {
 bool PosixSerialPort::output(quint8 byte) {
   if (fd_ < 0 || failure_ || outQueue_.size() >= kOutputLimit) return false;
   if (highBitFlow()) pumpInput();
-  outQueue_.append(static_cast<char>(byte));
+  const bool sevenBitPty = frames_.mode() == ReceivedFrames::Mode::SevenBitPty;
+  outQueue_.append(static_cast<char>(sevenBitPty ? withParityBit(byte, line_.parity) : byte));
   flushOutput();
   return !failure_;
 }

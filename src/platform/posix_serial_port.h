@@ -12,6 +12,7 @@
 #include <functional>
 
 #include "platform/line_settings.h"
+#include "platform/received_frames.h"
 #include "platform/serial_port.h"
 
 namespace korvane {
@@ -51,6 +52,7 @@ class PosixSerialPort final : public SerialPort {
   void waitForOutput(int timeoutMs) override;
 
   std::optional<PortError> failure() const override { return failure_; }
+  int parityErrors() const override { return frames_.parityErrors(); }
 
   // The device of the open port, or of the last open attempt.
   const QString& devicePath() const { return device_; }
@@ -99,6 +101,7 @@ class PosixSerialPort final : public SerialPort {
   LineSettings line_;
   QByteArray outQueue_;
   QByteArray inBuffer_;
+  ReceivedFrames frames_;
   bool heldByUs_ = false;  // output stopped with tcflow after a 0x93
   bool pacePseudoTerminals_ = true;
   bool virtualLine_ = false;  // a pseudo-terminal, paced to the line rate by us

@@ -1,6 +1,8 @@
 #include "platform/posix_termios.h"
 
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 #include <cerrno>
 #include <cstdlib>
@@ -60,8 +62,7 @@ tcflag_t sizeFlag(int dataBits) {
 bool driverTookFrame(int fd, const termios& wanted, int rate) {
   termios now{};
   if (tcgetattr(fd, &now) != 0) return false;
-  int lines = 0;
-  const bool hasFrame = ioctl(fd, TIOCMGET, &lines) == 0 || errno != ENOTTY;
+  const bool hasFrame = !isPseudoTerminal(fd);
   const tcflag_t frameBits = CSIZE | PARENB | PARODD | CSTOPB;
   if (hasFrame && (now.c_cflag & frameBits) != (wanted.c_cflag & frameBits)) return false;
   const int actual = currentLineRate(fd);
@@ -70,6 +71,15 @@ bool driverTookFrame(int fd, const termios& wanted, int rate) {
 }
 
 }  // namespace
+
+bool isPseudoTerminal(int fd) {
+  int lines = 0;
+  if (ioctl(fd, TIOCMGET, &lines) != 0 && errno == ENOTTY) return true;
+  // Unix98 pseudo-terminal slaves have the majors 136 to 143, whatever modem ioctls they answer.
+  struct stat device {};
+  return fstat(fd, &device) == 0 && S_ISCHR(device.st_mode) && major(device.st_rdev) >= 136 &&
+         major(device.st_rdev) <= 143;
+}
 
 termios lineTermios(const termios& base, const LineSettings& line, bool* standardRate) {
   termios t = base;
@@ -84,7 +94,12 @@ termios lineTermios(const termios& base, const LineSettings& line, bool* standar
   t.c_cflag &= ~CMSPAR;
 #endif
   t.c_cflag |= sizeFlag(line.dataBits) | CLOCAL | CREAD;
-  if (line.parity != 'N') t.c_cflag |= PARENB;
+  if (line.parity != 'N') {
+    t.c_cflag |= PARENB;
+    // The driver checks parity and marks a failed character (0xFF 0x00 and the character)
+    // instead of handing it on as if it were good.
+    t.c_iflag |= INPCK | PARMRK;
+  }
   if (line.parity == 'O') t.c_cflag |= PARODD;
   if (line.stopBits == 2) t.c_cflag |= CSTOPB;
   t.c_cc[VMIN] = 1;

@@ -9,7 +9,8 @@
 namespace korvane {
 
 // The terminal settings for line, built on base: raw mode (no echo, no line editing, no
-// character translation, breaks ignored), the frame, receiver on, modem control lines ignored
+// character translation, breaks ignored), the frame (with parity: checked, errors marked by
+// PARMRK), receiver on, modem control lines ignored
 // for opening, no flow control. The speed is set only when it has a POSIX constant
 // (*standardRate tells); the others go through setCustomLineRate after tcsetattr.
 termios lineTermios(const termios& base, const LineSettings& line, bool* standardRate);
@@ -20,6 +21,9 @@ termios lineTermios(const termios& base, const LineSettings& line, bool* standar
 // when it is one that has a frame: a pseudo-terminal (no modem lines) forces 8 bits without
 // parity whatever it is given, and carries every byte as it is anyway.
 int applyLineFrame(int fd, const LineSettings& line);
+
+// A pseudo-terminal: no modem lines, no line rate and no frame of its own.
+bool isPseudoTerminal(int fd);
 
 struct FlowFlags {
   bool holdOnXoff = false;    // IXON: received DC3 holds our output, DC1 releases it

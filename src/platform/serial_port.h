@@ -77,6 +77,9 @@ class SerialPort {
 
   // Set once the device failed while open (unplugged adapter, I/O error); stays until close.
   virtual std::optional<PortError> failure() const = 0;
+  // Characters received with a parity (or framing) error since the port was opened; each came
+  // to input() as "?", where it stood.
+  virtual int parityErrors() const { return 0; }
 };
 
 }  // namespace korvane

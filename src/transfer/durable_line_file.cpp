@@ -1,5 +1,7 @@
 #include "transfer/durable_line_file.h"
 
+#include <QFile>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -9,31 +11,55 @@ namespace korvane {
 
 bool DurableLineFile::open(const QString& path) {
   close();
-  file_.setFileName(path);
-  syncError_.clear();
-  return file_.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered);
+  path_ = path;
+  reason_.clear();
+  whole_ = 0;
+  do {
+    fd_ = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  } while (fd_ < 0 && errno == EINTR);
+  if (fd_ < 0) {
+    reason_ = QString::fromLocal8Bit(std::strerror(errno));
+    return false;
+  }
+  return true;
+}
+
+bool DurableLineFile::failed(int error) {
+  reason_ = QString::fromLocal8Bit(std::strerror(error));
+  // A part of the line may have reached the file before the disk was full: the line is lost
+  // either way, and a cut line would read as a different block.
+  if (::ftruncate(fd_, whole_) == 0) ::lseek(fd_, whole_, SEEK_SET);
+  return false;
 }
 
 bool DurableLineFile::writeLine(const QString& line) {
-  // Received characters are single bytes (7-bit tape code, or bytes passed through unchanged).
-  const QByteArray bytes = line.toLatin1() + "\r\n";
-  if (file_.write(bytes) != bytes.size()) return false;
-#ifdef Q_OS_UNIX
-  if (::fdatasync(file_.handle()) != 0) {
-    syncError_ = QString::fromLocal8Bit(std::strerror(errno));
+  if (fd_ < 0) {
+    if (reason_.isEmpty()) reason_ = QString::fromLocal8Bit(std::strerror(EBADF));
     return false;
   }
-#endif
+  // Received characters are single bytes (7-bit tape code, or bytes passed through unchanged).
+  const QByteArray bytes = line.toLatin1() + "\r\n";
+  qsizetype done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::write(fd_, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
+    if (n > 0) {
+      done += n;
+    } else if (n < 0 && errno == EINTR) {
+      continue;
+    } else {
+      return failed(n < 0 ? errno : ENOSPC);
+    }
+  }
+  if (::fdatasync(fd_) != 0 && errno != EINVAL) return failed(errno);  // EINVAL: a device, no sync
+  whole_ += bytes.size();
   return true;
 }
 
 void DurableLineFile::close() {
-  if (file_.isOpen()) file_.close();
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
 }
 
-QString DurableLineFile::errorText() const {
-  const QString why = syncError_.isEmpty() ? file_.errorString() : syncError_;
-  return why + QStringLiteral("\r\n") + file_.fileName();
-}
+QString DurableLineFile::errorText() const { return reason_ + QStringLiteral("\r\n") + path_; }
 
 }  // namespace korvane

@@ -1,26 +1,37 @@
 #pragma once
 // A received program on disk. Each line goes to the disk as soon as it is complete, so a crash
-// or a power cut in the middle of a reception loses at most the line still arriving.
+// or a power cut in the middle of a reception loses at most the line still arriving. A write
+// that fails part-way (a full disk) is cut back, so the file holds whole lines only.
 
-#include <QFile>
+#include <QByteArray>
 #include <QString>
 
 namespace korvane {
 
 class DurableLineFile {
  public:
+  DurableLineFile() = default;
+  ~DurableLineFile() { close(); }
+  DurableLineFile(const DurableLineFile&) = delete;
+  DurableLineFile& operator=(const DurableLineFile&) = delete;
+
   // Creates the file, or empties it if it exists. False with errorText() when that fails.
   bool open(const QString& path);
-  bool isOpen() const { return file_.isOpen(); }
-  // Writes the line and CR LF and flushes both to the disk. False with errorText() on failure.
+  bool isOpen() const { return fd_ >= 0; }
+  // Writes the line and CR LF and flushes both to the disk. False with errorText() on failure;
+  // the file then ends with the last line that was written whole.
   bool writeLine(const QString& line);
   void close();
-  // The platform's description of the last failure, followed by CR LF and the path.
+  // The system's reason for the last failure, followed by CR LF and the path.
   QString errorText() const;
 
  private:
-  QFile file_;
-  QString syncError_;
+  bool failed(int error);
+
+  int fd_ = -1;
+  QString path_;
+  qint64 whole_ = 0;  // bytes of the lines written whole
+  QString reason_;
 };
 
 }  // namespace korvane

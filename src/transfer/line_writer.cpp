@@ -54,7 +54,12 @@ void LineWriter::write(quint8 byte) {
 
 void LineWriter::sendDataByte(quint8 byte) {
   if (lost_) return;
-  if (asInt(profile_.waitEnabled) == 1) pauseMs(c_.pump, c_.clock, asInt(profile_.waitTime));
+  // The delay paces a slow reader. An abort ends a delay under way at once, however long it was
+  // set, and the byte it held back stays unsent; the closing bytes then go without delay.
+  if (asInt(profile_.waitEnabled) == 1 && !c_.cancel.load() &&
+      !pauseMs(c_.pump, c_.clock, asInt(profile_.waitTime), c_.cancel)) {
+    return;
+  }
   if (!waitForModemLines()) return;
   if (!waitForEmptyOutput()) return;
   c_.pump.serveEvents();

@@ -5,8 +5,19 @@
 
 #include <QFile>
 #include <QString>
+#include <optional>
 
 namespace korvane {
+
+// Bytes of the character that starts at p: 1 for ASCII and half-width katakana, 2 to 4 for a
+// UTF-8 sequence or a Shift-JIS double-byte character; 0 when the byte starts no character
+// (a lead byte without its second byte, 0x80, 0xA0, 0xFD to 0xFF).
+int programCharacterLength(const uchar* p, qsizetype available);
+
+struct InvalidByte {
+  qint64 offset = 0;
+  quint8 value = 0;
+};
 
 class ProgramReader {
  public:
@@ -20,6 +31,10 @@ class ProgramReader {
   // The next character as text (empty for a byte that is no character at all) and how many
   // bytes it took; false at the end of the file.
   bool next(QString& character);
+
+  // Reads the whole file from the start: the first byte that starts no character, if any.
+  // False (with errorString) when the file cannot be read.
+  bool findInvalidByte(std::optional<InvalidByte>* found);
 
  private:
   bool fill(int wanted);

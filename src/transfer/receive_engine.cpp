@@ -1,6 +1,12 @@
 #include "transfer/receive_engine.h"
 
+#include <QDateTime>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <unistd.h>
+
+#include <utility>
 
 #include "transfer/tape_code.h"
 
@@ -119,6 +125,7 @@ ReceiveOutcome ReceiveEngine::receive() {
   c_.view.enterTransfer(TransferKind::Receive);
   c_.cancel = false;
   failure_.clear();
+  notes_.clear();
   line_.clear();
   percentSeen_ = false;
   endOfData_ = false;
@@ -173,6 +180,12 @@ ReceiveOutcome ReceiveEngine::receive() {
     if (endOfData_) break;
   }
 
+  if (const int errors = c_.port.parityErrors(); errors > 0) {
+    notes_.append({QStringLiteral("パリティエラーの文字が %1 個ありました。受信したデータを確認してください"
+                                  " (その文字は \"?\" に置き換わっています)")
+                       .arg(errors),
+                   MessageIcon::Warning});
+  }
   c_.port.close();
   const QString failure = failure_;
   if (dc == 1 || dc == 2) {
@@ -241,8 +254,34 @@ bool ReceiveEngine::endOfLine() {
   return true;
 }
 
+QString fittingProgramFileName(const QString& folder, const QString& name, const QDateTime& now) {
+  long limit = ::pathconf(QFile::encodeName(folder).constData(), _PC_NAME_MAX);
+  if (limit <= 0) limit = 255;
+  if (QFile::encodeName(name).size() <= limit) return name;
+  // "O", the leading digits, the date and time of the reception, and a count where that name is
+  // taken already, so a second such program of the same second does not overwrite the first.
+  const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+  const QString extension = dot > 0 ? name.mid(dot) : QString();
+  const QString stem = name.left(kShortenedProgramDigits + 1) + QStringLiteral("-") +
+                       now.toString(QStringLiteral("yyyyMMdd-HHmmss"));
+  QString shortened = stem + extension;
+  for (int n = 2; QFileInfo::exists(QDir(folder).filePath(shortened)); ++n) {
+    shortened = stem + QStringLiteral("-%1").arg(n) + extension;
+  }
+  return shortened;
+}
+
 bool ReceiveEngine::startProgram(const QString& line) {
-  const QString path = QDir(folder_).filePath(programFileName(line, extension_));
+  const QString wanted = programFileName(line, extension_);
+  const QString name = fittingProgramFileName(folder_, wanted, QDateTime::currentDateTime());
+  if (name != wanted) {
+    notes_.append({QStringLiteral("プログラム番号が長すぎてファイル名にできないため、次の名前で保存しました: %1\r\n"
+                                  "(プログラム番号 %2 桁)")
+                       .arg(name)
+                       .arg(wanted.size() - 1 - extension_.size()),
+                   MessageIcon::Information});
+  }
+  const QString path = QDir(folder_).filePath(name);
   if (!file_.open(path)) {
     failure_ = file_.errorText();
     return false;
@@ -254,6 +293,7 @@ bool ReceiveEngine::startProgram(const QString& line) {
 
 void ReceiveEngine::finish(ReceiveOutcome outcome, const QString& failure) {
   file_.close();
+  for (const auto& [text, icon] : std::exchange(notes_, {})) c_.view.showMessage(text, icon);
   if (outcome == ReceiveOutcome::Completed) {
     c_.view.setWindowCaption(kReceiveDoneCaption);
     c_.view.showMessage(kReceiveDoneMessage, MessageIcon::None);

@@ -3,9 +3,11 @@
 // or one file per program, named after its program number, in a chosen folder. Ends at the
 // second "%", or when the operator aborts.
 
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 #include <optional>
+#include <utility>
 
 #include "settings/settings_store.h"
 #include "transfer/durable_line_file.h"
@@ -53,6 +55,12 @@ QString programExtension(const QString& fileFilter);
 // "O" + the program number of a line holding "O", at least four digits, + extension.
 QString programFileName(const QString& line, const QString& extension);
 
+// Digits of the program number kept in a name that had to be shortened.
+inline constexpr int kShortenedProgramDigits = 16;
+// name, or, when it is too long for a file name in folder, "O", the first digits, the date and
+// time now, a count if that is taken, and the extension.
+QString fittingProgramFileName(const QString& folder, const QString& name, const QDateTime& now);
+
 class ReceiveEngine {
  public:
   ReceiveEngine(SettingsStore& store, TransferContext context, ReceiveUi& ui);
@@ -91,6 +99,7 @@ class ReceiveEngine {
   int written_ = -1;
   qint64 startMs_ = 0;
   QString failure_;
+  QList<std::pair<QString, MessageIcon>> notes_;  // told to the operator when the reception ends
 };
 
 }  // namespace korvane

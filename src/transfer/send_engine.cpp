@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/line_settings.h"
+
 #include "transfer/program_reader.h"
 #include "transfer/tape_code.h"
 
@@ -28,6 +30,11 @@ class RunningFlag {
 };
 
 }  // namespace
+
+int framesPerSecond(const PortProfile& profile) {
+  const std::optional<LineSettings> line = parseLineSettings(serialSettingsText(profile));
+  return line ? line->rate / line->frameBits() : 0;
+}
 
 int feedFrames(double lengthCm) {
   if (!(lengthCm > 0)) return 0;
@@ -78,7 +85,28 @@ bool SendEngine::openPort() {
   return false;
 }
 
+bool SendEngine::everyFileIsText(const QStringList& rows) {
+  for (const QString& path : rows) {
+    ProgramReader reader(path);
+    std::optional<InvalidByte> invalid;
+    // A file that cannot be read is reported when its turn comes, as it always was.
+    if (!reader.open() || !reader.findInvalidByte(&invalid) || !invalid) continue;
+    const QString hex = QStringLiteral("%1").arg(invalid->value, 2, 16, QLatin1Char('0')).toUpper();
+    c_.view.showMessage(QStringLiteral("文字として読めないバイトがあるため送信しません"
+                                       " (0x%1, %2 バイト目: Shift-JIS でも UTF-8 でもありません)\r\n%3")
+                            .arg(hex)
+                            .arg(invalid->offset + 1)
+                            .arg(path),
+                        MessageIcon::Critical);
+    return false;
+  }
+  return true;
+}
+
 SendOutcome SendEngine::run(const QStringList& rows) {
+  // A byte that is no character has no tape code either: dropped, it would leave the machine a
+  // program that differs from the file without anyone being told. Nothing goes out then.
+  if (!everyFileIsText(rows)) return SendOutcome::NotStarted;
   if (!openPort()) return SendOutcome::NotStarted;
 
   c_.view.enterTransfer(TransferKind::Send);
@@ -119,7 +147,12 @@ SendEngine::Step SendEngine::openingSequence(LineWriter& writer) {
     const Step go = waitForGoAhead();
     if (go != Step::Go) return go;
   }
-  for (int i = 0; i < feedCount_; ++i) writer.sendDataByte(kNul);
+  // A leader can be metres of tape, minutes on a slow line: the abort is looked at every frame.
+  for (int i = 0; i < feedCount_; ++i) {
+    if (c_.cancel.load()) return Step::Aborted;
+    if (writer.portLost()) return Step::PortLost;
+    writer.sendDataByte(kNul);
+  }
   const bool framePercent = asInt(profile().ignorePercent) == 1;
   if (asInt(profile().startCr) == 0) {
     writeConverted(writer, QLatin1Char('\n'));
@@ -213,7 +246,10 @@ SendEngine::Step SendEngine::sendFile(const QString& path, int row, bool last, L
   }
   c_.view.setProgressValue(reader.position());
   if (!last) {
-    for (int i = 0; i < trailingFeedCount_; ++i) writer.sendControlByte(kNul);
+    for (int i = 0; i < trailingFeedCount_; ++i) {
+      if (c_.cancel.load()) return Step::Aborted;
+      writer.sendControlByte(kNul);
+    }
   }
   c_.view.setRowSelected(row, false);
   return writer.portLost() ? Step::PortLost : Step::Go;
@@ -221,7 +257,11 @@ SendEngine::Step SendEngine::sendFile(const QString& path, int row, bool last, L
 
 void SendEngine::closingSequence(LineWriter& writer) {
   if (asInt(profile().ignorePercent) == 1) writeConverted(writer, QLatin1Char('%'));
-  for (int i = 0; i < trailingFeedCount_; ++i) writer.sendControlByte(kNul);
+  // After an abort the tape still gets its end, but a long trailing feed would hold the line
+  // for minutes after the operator asked to stop: it is cut to what the line sends in a second.
+  int feed = trailingFeedCount_;
+  if (c_.cancel.load()) feed = std::min(feed, framesPerSecond(profile()));
+  for (int i = 0; i < feed; ++i) writer.sendControlByte(kNul);
   if (asInt(profile().useDc2Dc4) >= 1) writer.sendDataByte(kDc4);
   // The last bytes may still be queued (held by the machine, or waiting for the line): nothing
   // moves them during the pause, and a machine that has not seen the closing "%" counts the

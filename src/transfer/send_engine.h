@@ -48,6 +48,8 @@ class SendEngine {
   const PortProfile& profile() const { return store_.profile(slot_); }
   SendOutcome run(const QStringList& rows);
   bool openPort();
+  // False, after telling the operator, when a file holds a byte that is no character.
+  bool everyFileIsText(const QStringList& rows);
   Step waitForGoAhead();
   Step openingSequence(LineWriter& writer);
   Step sendFile(const QString& path, int row, bool last, LineWriter& writer);
@@ -68,5 +70,7 @@ class SendEngine {
 
 // NUL frames for a feed length in centimetres: ten per inch, rounded half to even.
 int feedFrames(double lengthCm);
+// Characters the profile's line carries in one second; 0 when its settings text is unusable.
+int framesPerSecond(const PortProfile& profile);
 
 }  // namespace korvane

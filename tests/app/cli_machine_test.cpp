@@ -13,6 +13,7 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QThread>
 #include <cerrno>
 #include <chrono>
 
@@ -229,6 +230,67 @@ TEST(CliMachine, PunchInEiaStartsAtOnceWithNoWait) {
   const QByteArray expected = feed(20) + "\x0B\x80" "\x46\x02\x80" "\x54\x13\x20\x80" "\x0B" + feed(20);
   EXPECT_EQ(m.read(expected.size()), expected);
   EXPECT_EQ(m.summary()["punches"].toInt(), 1);
+}
+
+// A send that broke off without its closing "%" must not swallow the next job: the broken
+// program is kept alone, as incomplete, and the next one whole.
+TEST(CliMachine, NewTapeAfterABrokenProgramStartsANewProgram) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  Machine m({"--store", dir.path(), "--exit-after", "4", "--baud", "0"});
+  ASSERT_TRUE(m.openLine());
+  // Broken off mid-block, then the next job's leader, LF and "%".
+  ASSERT_TRUE(m.write(feed(10) + iso("\n%\nO0001\nG01X1") + feed(20) + iso("\n%\nO0002\nM30\n%")));
+  // Broken off after a whole block; the next job comes after a quiet line, without a leader.
+  QThread::msleep(200);
+  ASSERT_TRUE(m.write(iso("\n%\nO0003\nG01Y2\n")));
+  QThread::msleep(2500);
+  ASSERT_TRUE(m.write(iso("\n")));
+  QThread::msleep(500);
+  ASSERT_TRUE(m.write(iso("%\nO0004\nM30\n%")));
+  const QJsonObject s = m.summary();
+  EXPECT_EQ(readTestFile(dir.filePath("O0001-incomplete.nc")), "%\nO0001\nG01X1\n") << "incomplete, alone";
+  EXPECT_EQ(readTestFile(dir.filePath("O0002.nc")), "%\nO0002\nM30\n%\n");
+  EXPECT_EQ(readTestFile(dir.filePath("O0003-incomplete.nc")), "%\nO0003\nG01Y2\n");
+  EXPECT_EQ(readTestFile(dir.filePath("O0004.nc")), "%\nO0004\nM30\n%\n");
+  const QJsonArray stored = s["stored"].toArray();
+  ASSERT_EQ(stored.size(), 4);
+  EXPECT_FALSE(stored[0].toObject()["complete"].toBool());
+  EXPECT_TRUE(stored[1].toObject()["complete"].toBool());
+  EXPECT_FALSE(stored[2].toObject()["complete"].toBool());
+  EXPECT_TRUE(stored[3].toObject()["complete"].toBool());
+}
+
+// korvane sending to the simulated machine on a 7-bit odd frame: the machine checks the line's
+// parity bit and stores the program whole.
+TEST(CliMachine, SevenBitOddFrameFromKorvaneArrivesWithoutParityFaults) {
+  QTemporaryDir settings, dir;
+  ASSERT_TRUE(settings.isValid() && dir.isValid());
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert(QStringLiteral("windir"), settings.path());
+  {
+    QFile ini(settings.filePath("korvane.ini"));
+    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+    // ｽﾋﾟｰﾄﾞ=19200 ﾊﾟﾘﾃｨ=O ﾃﾞｰﾀ長=7 ｽﾄｯﾌﾟﾋﾞｯﾄ=1 StopCode=1
+    ini.write("[COM1]\r\n\xbd\xcb\xdf\xb0\xc4\xde=19200\r\n\xca\xdf\xd8\xc3\xa8=O\r\n\xc3\xde\xb0\xc0\x92\xb7=7\r\n"
+              "\xbd\xc4\xaf\xcc\xdf\xcb\xde\xaf\xc4=1\r\nStopCode=1\r\n");
+  }
+  const QString program = dir.filePath("p.nc");
+  {
+    QFile f(program);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("O0042\nG01X10.Y-2.5F300\nM30\n");
+  }
+  Machine m({"--link", "1", "--frame", "7O1", "--baud", "19200", "--store", dir.path(), "--exit-after", "1"}, env);
+  ASSERT_FALSE(m.path().isEmpty());
+  QProcess cli;
+  cli.setProcessEnvironment(env);
+  cli.start(QStringLiteral(KORVANE_CLI_PATH), {"send", program});
+  ASSERT_TRUE(cli.waitForFinished(20000));
+  EXPECT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();
+  const QJsonObject s = m.summary();
+  EXPECT_EQ(s["parity_errors"].toInt(), 0);
+  EXPECT_EQ(readTestFile(dir.filePath("O0042.nc")), "%\nO0042 \nG01X10.Y-2.5F300\nM30 \n%\n") << "blocks made even";
 }
 
 TEST(CliMachine, RejectsUnusableOptions) {

@@ -19,7 +19,7 @@ QByteArray sendWithMarker(PtyPair& pty, SerialPort& port, char flowByte) {
 }
 
 TEST_F(FlowTest, XonXoffHoldsOutputAfterDc3AndReleasesItAfterDc1) {
-  openWith(QStringLiteral("9600,E,7,2"), kHandshakeXonXoff);
+  openWith(QStringLiteral("9600,N,8,2"), kHandshakeXonXoff);
   const termios t = lineTermios();
   EXPECT_TRUE(t.c_iflag & IXON);
   EXPECT_TRUE(t.c_iflag & IXOFF);

@@ -27,6 +27,8 @@ TEST(LineTermios, SevenBitsEvenParityTwoStopBits) {
   EXPECT_TRUE(t.c_cflag & PARENB);
   EXPECT_FALSE(t.c_cflag & PARODD);
   EXPECT_TRUE(t.c_cflag & CSTOPB);
+  EXPECT_EQ(t.c_iflag & (INPCK | PARMRK | ISTRIP | IGNPAR), tcflag_t(INPCK | PARMRK))
+      << "parity checked, a failed character marked, not stripped or dropped";
   EXPECT_TRUE(standard);
   EXPECT_EQ(cfgetospeed(&t), speed_t(B4800));
   EXPECT_EQ(cfgetispeed(&t), speed_t(B4800));

@@ -213,5 +213,40 @@ TEST(MachineReaderModel, SummaryReportsThroughputAgainstTheLineRate) {
   EXPECT_EQ(flow.count(kDc3), s["dc3_sent"].toInt());
 }
 
+
+// A sender that paces every character by a long delay pauses before its closing "%" as long as
+// everywhere else: that is no quiet line between two tapes, the program ends whole.
+TEST(MachineReaderModel, SlowlyPacedProgramStillEndsAtItsClosingPercent) {
+  ReaderConfig config;
+  config.baud = 0;
+  TapeReaderModel m(config);
+  double t = 0;
+  for (const char c : iso("%\nO1\nG1\nM30\n%")) {
+    m.receive(QByteArray(1, c), t);
+    t += 3000;
+  }
+  m.finish(t);
+  const QList<ReceivedProgram> programs = m.takePrograms();
+  ASSERT_EQ(programs.size(), 1);
+  EXPECT_TRUE(programs[0].complete);
+  EXPECT_EQ(programs[0].blocks, (QStringList{"O1", "G1", "M30"}));
+}
+
+// The same program broken off, and after a pause far longer than its own, the next tape.
+TEST(MachineReaderModel, PercentAfterAQuietLineStartsANewProgram) {
+  ReaderConfig config;
+  config.baud = 0;
+  TapeReaderModel m(config);
+  m.receive(iso("%\nO1\nG1"), 0);
+  m.receive(iso("\n%\nO2\nM30\n%"), 5000);
+  m.finish(5000);
+  const QList<ReceivedProgram> programs = m.takePrograms();
+  ASSERT_EQ(programs.size(), 2);
+  EXPECT_FALSE(programs[0].complete);
+  EXPECT_EQ(programs[0].blocks, (QStringList{"O1", "G1"}));
+  EXPECT_TRUE(programs[1].complete);
+  EXPECT_EQ(programs[1].number, "O0002");
+}
+
 }  // namespace
 }  // namespace korvane

@@ -4,11 +4,14 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <cerrno>
+#include <cstring>
 
 #include "settings/settings_store.h"
 #include "support/fake_serial_port.h"
 #include "support/recording_view.h"
 #include "transfer/receive_engine.h"
+#include "transfer/tape_code.h"
 #include "support/test_files.h"
 
 using namespace korvane;
@@ -165,6 +168,57 @@ TEST_F(ReceiveEngineTest, DcThreeGivesUpWhenModemLinesAreDownAfterAbort) {
   };
   EXPECT_EQ(engine.press(), ReceiveOutcome::Aborted);
   EXPECT_EQ(port.wire.toHex(), "11") << "DC1 at the start, no DC3 with the lines down";
+}
+
+namespace {
+
+QByteArray isoTape(const QString& text) {
+  QByteArray bytes;
+  for (const QChar c : text) bytes += char(*convertSendCharacter(c, TapeCode::Iso));
+  return bytes;
+}
+
+}  // namespace
+
+// Three hundred digits make a name no file system takes: the program is kept all the same, under
+// a name the operator is told.
+TEST_F(ReceiveEngineTest, ProgramNumberTooLongForAFileNameIsKeptUnderAShortenedName) {
+  ui.method = ReceiveMethod::FolderPerProgram;
+  const QString digits = QString(300, QLatin1Char('7'));
+  port.feed(isoTape("%\nO" + digits + "\nG1\nM30\nO2\nM30\n%"));
+  EXPECT_EQ(engine.press(), ReceiveOutcome::Completed);
+  const QStringList files = QDir(dir.path()).entryList({"O*"}, QDir::Files, QDir::Name);
+  ASSERT_EQ(files.size(), 2) << files.join(' ').toStdString();
+  EXPECT_EQ(files[0], "O0002.nc");
+  const QString shortened = files[1];
+  EXPECT_TRUE(shortened.startsWith("O" + digits.left(kShortenedProgramDigits) + "-")) << shortened.toStdString();
+  EXPECT_TRUE(shortened.endsWith(".nc"));
+  EXPECT_EQ(fileBytes(dir.filePath(shortened)), ("%\r\nO" + digits + "\r\nG1\r\nM30\r\n%\r\n").toLatin1());
+  ASSERT_EQ(view.messages.size(), 2);
+  EXPECT_TRUE(view.messages[0].contains(shortened)) << "the operator is told the name";
+  EXPECT_EQ(view.messages[1], kReceiveDoneMessage);
+}
+
+TEST(ReceiveNames, ShortenedNamesDoNotOverwriteEachOther) {
+  QTemporaryDir dir;
+  const QString longName = "O" + QString(300, QLatin1Char('1')) + ".nc";
+  const QDateTime when(QDate(2026, 12, 8), QTime(16, 5, 9));
+  const QString first = fittingProgramFileName(dir.path(), longName, when);
+  EXPECT_EQ(first, "O1111111111111111-20261208-160509.nc");
+  writeTestFile(dir.path(), first, "x");
+  EXPECT_EQ(fittingProgramFileName(dir.path(), longName, when), "O1111111111111111-20261208-160509-2.nc");
+  EXPECT_EQ(fittingProgramFileName(dir.path(), "O0012.nc", when), "O0012.nc");
+}
+
+// A full disk: the system's own reason, not "Unknown error".
+TEST_F(ReceiveEngineTest, FullDiskReportsTheSystemsReason) {
+  ui.file = "/dev/full";
+  port.feed(isoTape("%\nG1\n%"));
+  EXPECT_EQ(engine.press(), ReceiveOutcome::Failed);
+  ASSERT_FALSE(view.messages.isEmpty());
+  EXPECT_TRUE(view.messages.first().startsWith(QString::fromLocal8Bit(std::strerror(ENOSPC))))
+      << view.messages.first().toStdString();
+  EXPECT_TRUE(view.messages.first().endsWith("\r\n/dev/full"));
 }
 
 TEST(ReceiveNames, ProgramFileNames) {

@@ -9,6 +9,7 @@
 #include "settings/settings_store.h"
 #include "support/fake_serial_port.h"
 #include "support/recording_view.h"
+#include "transfer/program_reader.h"
 #include "transfer/send_engine.h"
 #include "support/test_files.h"
 
@@ -206,6 +207,40 @@ TEST_F(SendEngineTest, AbortWhileMachineHoldsTheLineForGoodStillEnds) {
   EXPECT_FALSE(port.isOpen());
 }
 
+// Metres of leader on a slow line take minutes; the abort must not wait for its end, nor for
+// an equally long trailing feed after it.
+TEST_F(SendEngineTest, AbortDuringALongLeaderStopsItAndCutsTheTrailingFeed) {
+  PortProfile& p = store.profile(1);
+  p.feedEnabled = 1;
+  p.feedLength = 25400;   // 100000 frames
+  p.feedLength2 = 25400;
+  p.useDc2Dc4 = 1;
+  pump.onServe = [&] {
+    if (port.wire.size() >= 200) cancel = true;
+  };
+  EXPECT_EQ(press({program("a.nc", "G1\n")}), SendOutcome::Aborted);
+  const qsizetype leader = port.wire.indexOf(char(0xA5));
+  ASSERT_GT(leader, 0) << port.wire.left(8).toHex().toStdString();
+  EXPECT_LE(leader, 210) << "the leader stopped within a frame or two of the abort";
+  EXPECT_FALSE(port.wire.contains("G")) << "no program text after the abort";
+  const QByteArray tail = port.wire.mid(leader + 1);
+  ASSERT_TRUE(tail.endsWith(char(0x14))) << "DC4 still ends the tape";
+  EXPECT_EQ(tail.size() - 1, framesPerSecond(p)) << "the trailing feed is cut to one second of line time";
+  EXPECT_EQ(framesPerSecond(p), 9600 / 11);
+}
+
+TEST_F(SendEngineTest, AbortEndsAHugeCharacterDelayAndTheClosingBytesGoWithoutIt) {
+  PortProfile& p = store.profile(1);
+  p.waitEnabled = 1;
+  p.waitTime = 10'000'000;
+  p.useDc2Dc4 = 1;
+  clock.at(30'000'000, [&] { cancel = true; });  // during the third delay
+  EXPECT_EQ(press({program("a.nc", "G1X1\n")}), SendOutcome::Aborted);
+  EXPECT_LT(clock.nowMs(), 30'000'000 + 3000) << "the delay under way ended with the abort";
+  ASSERT_GE(port.wire.size(), 2);
+  EXPECT_EQ(port.wire.toHex(), "120aa5a514") << "the G held back by the delay stays unsent";
+}
+
 TEST_F(SendEngineTest, HeldOutputWaitsWithoutWritingAndGoesOnAfterRelease) {
   port.held = true;
   clock.at(7000, [&] { port.held = false; });
@@ -244,6 +279,40 @@ TEST_F(SendEngineTest, PressWhileRunningOnlyAsksToStop) {
   EXPECT_EQ(press({program("a.nc", "G1X1\nG1X2\nG1X3\n")}), SendOutcome::Aborted);
   EXPECT_EQ(nested, static_cast<int>(SendOutcome::NotStarted));
   EXPECT_EQ(port.openCount, 1) << "no second job on the port";
+}
+
+// A byte that is no character cannot be sent as the character the file meant: the job is refused
+// before anything reaches the machine, and the operator learns which byte of which file.
+TEST_F(SendEngineTest, ByteThatIsNoCharacterRefusesTheJobBeforeAnythingGoesOut) {
+  const QString good = program("a.nc", "(\x83\x65\x83\x58\x83\x67 \xB1)\nG1\n");  // テスト and a half-width katakana
+  const QString bad = program("b.nc", "G1X1\nG1\xFFY2\n");
+  EXPECT_EQ(press({good, bad}), SendOutcome::NotStarted);
+  EXPECT_EQ(port.openCount, 0);
+  EXPECT_TRUE(port.wire.isEmpty());
+  ASSERT_EQ(view.messages.size(), 1);
+  EXPECT_TRUE(view.messages[0].contains("0xFF, 8 バイト目")) << view.messages[0].toStdString();
+  EXPECT_TRUE(view.messages[0].endsWith("\r\n" + bad));
+  EXPECT_EQ(press({good}), SendOutcome::Completed) << "valid Shift-JIS comments still go";
+}
+
+TEST(ProgramReader, FindsTheFirstByteThatStartsNoCharacter) {
+  QTemporaryDir dir;
+  auto firstInvalid = [&](const QByteArray& bytes) -> qint64 {
+    ProgramReader reader(test::writeTestFile(dir.path(), "p.nc", bytes));
+    std::optional<InvalidByte> found;
+    EXPECT_TRUE(reader.open() && reader.findInvalidByte(&found));
+    return found ? found->offset : -1;
+  };
+  EXPECT_EQ(firstInvalid("G1\n\x83\x65\xB1\xE3\x83\x86\n"), -1) << "Shift-JIS, katakana, UTF-8";
+  EXPECT_EQ(firstInvalid("G1\x80"), 2);
+  EXPECT_EQ(firstInvalid("G1\xA0"), 2);
+  EXPECT_EQ(firstInvalid("G1\xFD\x40"), 2);
+  EXPECT_EQ(firstInvalid("G1\x83"), 2) << "a lead byte cut off by the end of the file";
+  EXPECT_EQ(firstInvalid("G1\x83\x0A"), 2) << "a lead byte before a line end";
+  // A double-byte character across the reader's 64 KiB chunks is one character.
+  QByteArray across(64 * 1024 - 1, 'X');
+  EXPECT_EQ(firstInvalid(across + "\x83\x65"), -1);
+  EXPECT_EQ(firstInvalid(across + "\x83"), 64 * 1024 - 1);
 }
 
 TEST(SendHelpers, FeedFramesRoundHalfToEven) {

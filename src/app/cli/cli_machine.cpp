@@ -199,7 +199,7 @@ int runReader(const MachineOptions& o, MachineLine& pty) {
   model.advance(clock());
 
   auto send = [&](const QByteArray& bytes) {
-    pendingOut += bytes;
+    pendingOut += o.frame.onLine(bytes);
     if (!pendingOut.isEmpty()) pendingOut.remove(0, pty.write(pendingOut));
   };
   auto storePrograms = [&] {
@@ -285,7 +285,7 @@ int runPunch(const MachineOptions& o, MachineLine& pty) {
       punch.receive(bytes, now);
       lastActivityMs = now;
     }
-    const QByteArray due = punch.due(now);
+    const QByteArray due = o.frame.onLine(punch.due(now));
     if (!due.isEmpty()) {
       const int written = pty.write(due);
       punch.sent(written, now);

@@ -2,10 +2,19 @@
 
 #include <bit>
 
+#include "platform/line_settings.h"
+
 namespace korvane {
 
 QString MachineFrame::text() const {
   return QStringLiteral("%1%2%3").arg(dataBits).arg(QChar::fromLatin1(parity)).arg(stopBits);
+}
+
+QByteArray MachineFrame::onLine(const QByteArray& bytes) const {
+  if (dataBits != 7) return bytes;
+  QByteArray framed = bytes;
+  for (char& c : framed) c = static_cast<char>(withParityBit(static_cast<quint8>(c), parity));
+  return framed;
 }
 
 std::optional<MachineFrame> parseMachineFrame(const QString& text) {

@@ -32,6 +32,14 @@ class TapeDecoder {
   void take(quint8 byte);
   // End of the session: a program still open is kept, marked incomplete.
   void finish();
+  // A new tape begins with the next frame: a program still open is kept, marked incomplete, and
+  // the next "%" opens the new one. The empty blocks at its end are the new tape's opening end
+  // of block, not part of the broken program.
+  void startNewTape() {
+    while (inProgram_ && line_.isEmpty() && !current_.blocks.isEmpty() && current_.blocks.last().isEmpty())
+      current_.blocks.removeLast();
+    finish();
+  }
 
   // Programs read since the last call.
   QList<ReceivedProgram> takePrograms();

@@ -52,6 +52,8 @@ class TapeFrameReader {
 class ProgramPhase {
  public:
   void see(TapeFrameKind kind);
+  // The "%" of a new tape: a program opens, whatever was open before.
+  void restart() { state_ = State::Opened; }
   bool inProgram() const { return state_ != State::Outside; }
   bool executing() const { return state_ == State::Executing; }
 

@@ -46,7 +46,13 @@ QByteArray TapeReaderModel::receive(const QByteArray& bytes, double nowMs) {
   for (const char c : bytes) {
     const auto byte = static_cast<quint8>(c);
     ++stats_.characters;
-    arrival_.see(frames_.read(byte).kind);
+    const TapeFrameKind kind = frames_.read(byte).kind;
+    const bool newTape = newTape_.startsNewTape(kind, arrival_.inProgram(), nowMs, stats_.dc1Sent > 0 ? dc1Ms_ : -1.0);
+    if (newTape) {
+      arrival_.restart();
+    } else {
+      arrival_.see(kind);
+    }
     bool overrun = false;
     if (holding_) {
       ++afterDc3_;
@@ -64,7 +70,7 @@ QByteArray TapeReaderModel::receive(const QByteArray& bytes, double nowMs) {
       ++stats_.lost;
       overrun = true;
     } else {
-      buffer_.push_back(byte);
+      buffer_.push_back({byte, newTape});
     }
     if (overrun) ++stats_.overruns;
     stats_.maxBufferLevel = std::max(stats_.maxBufferLevel, int(buffer_.size()));
@@ -122,10 +128,11 @@ void TapeReaderModel::takeUntil(double nowMs) {
 }
 
 void TapeReaderModel::takeOne(double atMs) {
-  const quint8 byte = buffer_.front();
+  const Slot slot = buffer_.front();
   buffer_.pop_front();
   const bool was = decoder_.executing();
-  decoder_.take(byte);
+  if (slot.newTape) decoder_.startNewTape();
+  decoder_.take(slot.byte);
   const bool is = decoder_.executing();
   ++stats_.taken;
   stats_.lastTakeMs = atMs;

@@ -10,6 +10,7 @@
 #include <QByteArray>
 #include <deque>
 
+#include "transfer/machine/new_tape_watch.h"
 #include "transfer/machine/tape_decoder.h"
 
 namespace korvane {
@@ -103,7 +104,12 @@ class TapeReaderModel {
   TapeFrameReader frames_;
   ProgramPhase arrival_;
   TapeDecoder decoder_;
-  std::deque<quint8> buffer_;
+  struct Slot {
+    quint8 byte;
+    bool newTape;  // the "%" of a new tape: the program still open is cut off before it
+  };
+  std::deque<Slot> buffer_;
+  NewTapeWatch newTape_;
   double credit_ = 1.0;  // characters the reader could have taken and has not: ready for one
   double lastTickMs_ = 0;
   bool started_ = false;
