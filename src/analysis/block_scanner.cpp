@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
+#include <cstring>
 
 #include "analysis/nc_character.h"
 
@@ -60,8 +62,8 @@ constexpr std::array<std::int8_t, 256> kAddressOf = [] {
 constexpr std::array<double, 23> kPowersOfTen = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
                                                  1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 
-double powerOfTen(int n) {
-  if (n < static_cast<int>(kPowersOfTen.size())) return kPowersOfTen[static_cast<size_t>(n)];
+inline double powerOfTen(int n) {
+  if (n < static_cast<int>(kPowersOfTen.size())) [[likely]] return kPowersOfTen[static_cast<size_t>(n)];
   double p = kPowersOfTen.back();
   for (int i = static_cast<int>(kPowersOfTen.size()) - 1; i < n; ++i) p *= 10;
   return p;
@@ -69,25 +71,48 @@ double powerOfTen(int n) {
 
 constexpr std::uint64_t kMantissaLimit = 100'000'000'000'000'000ULL;  // 1e17: one more digit still fits
 
-// The digits from q on: their count, with q moved past them and their value appended to
-// `mantissa`.
+constexpr std::array<std::uint64_t, 9> kWholePowersOfTen = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
+
+// The digits from q on, eight characters at a time: their count, with q moved past them and
+// their value appended to `mantissa`. Reads up to eight bytes past the last digit. How many
+// digits a number has is read from a mask rather than found by a loop that stops at a branch
+// no processor can foresee.
 inline int readDigits(const unsigned char*& q, std::uint64_t& mantissa) {
-  const unsigned char* const start = q;
-  unsigned digit = 0;
-  while ((digit = static_cast<unsigned>(*q - '0')) < 10) {
-    mantissa = mantissa * 10 + digit;
-    ++q;
+  int count = 0;
+  for (;;) {
+    std::uint64_t x;
+    std::memcpy(&x, q, sizeof x);
+    const std::uint64_t t = x - 0x3030303030303030ULL;  // a digit's byte becomes its value
+    const std::uint64_t notDigit = (t | (t + 0x7676767676767676ULL)) & 0x8080808080808080ULL;
+    const int n = notDigit == 0 ? 8 : std::countr_zero(notDigit) / 8;
+    if (n == 0) return count;
+    // The n digits at the top, zeros before them; then pairs, fours and eights are combined.
+    std::uint64_t v = t << (8 * (8 - n));
+    v = (v * 10) + (v >> 8);
+    v = (((v & 0x000000FF000000FFULL) * (100 + (1000000ULL << 32))) +
+         (((v >> 16) & 0x000000FF000000FFULL) * (1 + (10000ULL << 32)))) >>
+        32;
+    mantissa = mantissa * kWholePowersOfTen[static_cast<size_t>(n)] + (v & 0xFFFFFFFFULL);
+    q += n;
+    count += n;
+    if (n < 8 || count > 17) return count;
   }
-  return static_cast<int>(q - start);
 }
 
 }  // namespace
 
-void BlockScanner::takeCode(unsigned char letter, double value, int fractionDigits) {
-  // A code with a fraction (G43.4, G81.1) is none of those the estimate follows.
-  if (fractionDigits > 0 && value != static_cast<double>(static_cast<int>(value))) return;
-  if (value < 0 || value > 255) return;
-  const auto code = static_cast<std::uint8_t>(value);
+void BlockScanner::takeCode(unsigned char letter, const WordNumber& n) {
+  // Read as a whole number: a code with a fraction (G43.4, G81.1) is none of those the estimate
+  // follows, and a G or M word needs no division.
+  if ((n.negative && n.mantissa != 0) || n.droppedIntegerDigits > 0 || n.fractionDigits > 18) return;
+  std::uint64_t whole = n.mantissa;
+  if (n.fractionDigits > 0) {
+    const auto unit = static_cast<std::uint64_t>(kPowersOfTen[static_cast<size_t>(n.fractionDigits)]);
+    if (whole % unit != 0) return;
+    whole /= unit;
+  }
+  if (whole > 255) return;
+  const auto code = static_cast<std::uint8_t>(whole);
   if (letter == 'G') {
     switch (code) {
       case 0: case 1: case 2: case 3: case 73: case 74: case 76:
@@ -117,17 +142,13 @@ void BlockScanner::endWord() {
   const Number& n = number_;
   const int index = wordCount_++;
   if (n.digits == 0) return;  // a letter without a number ("X", "X#1", "X[...]") writes nothing
-  double value = static_cast<double>(n.mantissa);
-  if (n.droppedIntegerDigits > 0) value *= powerOfTen(n.droppedIntegerDigits);
-  if (n.fractionDigits > 0) value /= powerOfTen(n.fractionDigits);
-  putWord(n.letter, n.negative ? -value : value, n.point, n.fractionDigits, n.digits, index);
+  putWord(n.letter, {n.negative, n.point, n.fractionDigits, n.droppedIntegerDigits, n.mantissa}, n.digits, index);
 }
 
-inline void BlockScanner::putWord(unsigned char letter, double value, bool point, int fractionDigits, int digits,
-                                  int index) {
+inline void BlockScanner::putWord(unsigned char letter, const WordNumber& n, int digits, int index) {
   letter = static_cast<unsigned char>(letter & ~0x20);  // upper case
-  if (letter == 'G' || letter == 'M') [[unlikely]] {
-    takeCode(letter, value, fractionDigits);
+  if (letter == 'G' || letter == 'M') {
+    takeCode(letter, n);
     return;
   }
   const int address = kAddressOf[letter];
@@ -136,8 +157,12 @@ inline void BlockScanner::putWord(unsigned char letter, double value, bool point
   const auto bit = static_cast<std::uint16_t>(1u << address);
   if (words_.found & bit) return;
   words_.found = static_cast<std::uint16_t>(words_.found | bit);
-  if (point) words_.points = static_cast<std::uint16_t>(words_.points | bit);
-  words_.numbers[static_cast<size_t>(address)] = value;
+  if (n.point) words_.points = static_cast<std::uint16_t>(words_.points | bit);
+  // Only the words kept are worked out: a division takes about as long as reading the digits.
+  double value = static_cast<double>(n.mantissa);
+  if (n.droppedIntegerDigits > 0) [[unlikely]] value *= powerOfTen(n.droppedIntegerDigits);
+  if (n.fractionDigits > 0) value /= powerOfTen(n.fractionDigits);
+  words_.numbers[static_cast<size_t>(address)] = n.negative ? -value : value;
   if (address == static_cast<int>(Address::P)) words_.pDigits = static_cast<std::uint8_t>(std::min(digits, 255));
 }
 
@@ -174,12 +199,12 @@ bool BlockScanner::readPlainLine(const unsigned char* start, int length) {
           reset();
           return false;
         }
+        if (digits > 0) putWord(letter, {negative, point, fractionDigits, 0, mantissa}, digits, index);
+        ++index;
+        p = r;  // the blanks after the word are passed over once
+        continue;
       }
-      if (digits > 0) {
-        double value = static_cast<double>(mantissa);
-        if (fractionDigits > 0) value /= kPowersOfTen[static_cast<size_t>(fractionDigits)];
-        putWord(letter, negative ? -value : value, point, fractionDigits, digits, index);
-      }
+      if (digits > 0) putWord(letter, {negative, point, fractionDigits, 0, mantissa}, digits, index);
       ++index;
       p = q;
     } else if (kind == kOpen) {

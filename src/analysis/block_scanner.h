@@ -45,7 +45,7 @@ class BlockScanner {
   bool isFresh() const { return words_.length == 0; }
 
   // Takes a whole line [start, start + length) of characters other than CR, LF and bytes outside
-  // ASCII, ended by a CR or LF, into a fresh block. False, with the block left fresh, when a word on the line has a
+  // ASCII, ended by a CR or LF with at least eight readable bytes from it on, into a fresh block. False, with the block left fresh, when a word on the line has a
   // shape only the character-by-character reading takes (blanks inside a number, very long
   // numbers).
   bool readPlainLine(const unsigned char* start, int length);
@@ -65,10 +65,19 @@ class BlockScanner {
     std::uint64_t mantissa = 0;
   };
 
+  // A word's number as read: value = ±mantissa × 10^droppedIntegerDigits / 10^fractionDigits.
+  struct WordNumber {
+    bool negative = false;
+    bool point = false;
+    int fractionDigits = 0;
+    int droppedIntegerDigits = 0;
+    std::uint64_t mantissa = 0;
+  };
+
   void endWord();
   // Puts one word that has a number into the block; `index` counts the words before it.
-  void putWord(unsigned char letter, double value, bool point, int fractionDigits, int digits, int index);
-  void takeCode(unsigned char letter, double value, int fractionDigits);
+  void putWord(unsigned char letter, const WordNumber& number, int digits, int index);
+  void takeCode(unsigned char letter, const WordNumber& number);
 
   BlockWords words_;
   State state_ = State::Between;

@@ -61,9 +61,9 @@ const unsigned char* BlockSplitter::process(const unsigned char* p, const unsign
 
 const unsigned char* BlockSplitter::plainLines(const unsigned char* p, const unsigned char* end) {
   using namespace line_characters;
-  // Room for a window of flags and the two characters after an LF that tell whether the next
-  // block starts afresh.
-  constexpr std::ptrdiff_t kRoom = kWidth + 2;
+  // Room for a window of flags, the eight characters a number reader looks at from the line's
+  // end on, and the two characters after an LF that tell whether the next block starts afresh.
+  constexpr std::ptrdiff_t kRoom = kWidth + 10;
   const unsigned char* line = p;
   std::uint64_t lineEnds = 0;
   int left = 0;  // characters from `line` to the end of the window

@@ -30,13 +30,15 @@ double arcLengthByCentre(const Point& from, const Point& to, Plane plane, double
   const double radius = std::sqrt(centreA * centreA + centreB * centreB);
   double sweep = kFullTurn;
   if (std::fabs(e.a - s.a) > kSamePoint || std::fabs(e.b - s.b) > kSamePoint) {
-    const double ca = s.a + centreA;
-    const double cb = s.b + centreB;
-    const double startAngle = std::atan2(s.b - cb, s.a - ca);
-    const double endAngle = std::atan2(e.b - cb, e.a - ca);
-    sweep = clockwise ? startAngle - endAngle : endAngle - startAngle;
-    while (sweep <= 0) sweep += kFullTurn;
-    while (sweep > kFullTurn) sweep -= kFullTurn;
+    // The angle from the start radius to the end radius, counterclockwise, from one arctangent
+    // of their cross and dot products.
+    const double sa = -centreA;
+    const double sb = -centreB;
+    const double ea = e.a - (s.a + centreA);
+    const double eb = e.b - (s.b + centreB);
+    const double turn = std::atan2(sa * eb - sb * ea, sa * ea + sb * eb);
+    sweep = clockwise ? -turn : turn;
+    if (sweep <= 0) sweep += kFullTurn;
   }
   return helix(radius * sweep, e.n - s.n);
 }
