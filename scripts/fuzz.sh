@@ -27,6 +27,7 @@ for target in "${targets[@]}"; do
   case "$target" in
     fuzz_analysis|fuzz_dnc) seeds=(tests/data/analysis tests/data/dnc) ;;
     fuzz_settings) seeds=(tests/fuzz/seeds/settings) ;;
+    fuzz_telnet) seeds=(tests/fuzz/seeds/telnet) ;;
     *) seeds=(tests/data) ;;
   esac
   for s in "${seeds[@]}"; do

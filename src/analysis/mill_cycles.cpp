@@ -88,6 +88,21 @@ void MillMotion::peck(double rLevel, double bottom, bool fullRetract, Totals& to
   const double x = position_.x;
   const double y = position_.y;
   if (peckDepth_ > 0 && bottom < rLevel) {
+    // Hole by hole up to this many pecks; a deeper hole in smaller pecks (a Q written without its
+    // decimal point, say) is added up in one step rather than peck by peck.
+    constexpr double kPecksOneByOne = 10000;
+    const double pecks = std::ceil((rLevel - bottom) / peckDepth_) - 1;
+    if (pecks > kPecksOneByOne) {
+      // Pecks k = 1..n reach R - kQ. Each after the first is fed from the clearance above the
+      // one before; G83 goes back to R and down to the clearance each time, G73 backs off by it.
+      const double last = rLevel - pecks * peckDepth_;
+      const double fed = peckDepth_ + (pecks - 1) * (peckDepth_ + kPeckClearance) + (last + kPeckClearance - bottom);
+      const double rapids = fullRetract ? peckDepth_ * pecks * (pecks + 1) - pecks * kPeckClearance : pecks * kPeckClearance;
+      totals.minutes += fed / feedRate() + rapids / rapidRate_;
+      totals.cuttingMillimetres += fed;
+      position_ = {x, y, bottom};
+      return;
+    }
     for (double depth = rLevel - peckDepth_; depth > bottom; depth -= peckDepth_) {
       feed({x, y, depth}, totals);
       // G83 backs out to the R level and comes down again short of the last depth;

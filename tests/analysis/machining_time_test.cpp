@@ -74,6 +74,10 @@ TEST(MachiningReading, HandWorkedPrograms) {
       {"G00 Z10.\r\nG81 X10. R2. Z-5. F100\r\nX20.\r\nG80\r\nM30\r\n", {"0.16", "14.00"}},
       // G99 returns to R: 10 + (10 + 8 + 7) + 10 at the rapid rate.
       {"G00 Z10.\r\nG99 G81 X10. R2. Z-5. F100\r\nX20.\r\nG80\r\nM30\r\n", {"0.15", "14.00"}},
+      // A peck of 0.001 mm (Q1 without its point) down 100 mm: 99 999 pecks, added up in one step.
+      // G73: fed 0.001 + 99 998 × 0.255 + 0.255 = 25 499.746 mm at 100 mm/min; backed off
+      // 99 999 × 0.254 mm and back up 100 mm at the rapid rate: 254.997 + 5.080 + 0.020 min.
+      {"G00 Z0\r\nG73 X0 R0 Z-100. Q1 F100\r\nG80\r\nM30\r\n", {"260.10", "25499.75"}},
       // Up 50, back through the intermediate point to the reference: 100 mm at 5000 mm/min.
       {"G00 Z50.\r\nG91 G28 Z0\r\nM30\r\n", {"0.02", "0.00"}},
       // G53 goes at the rapid rate whatever the motion mode.
