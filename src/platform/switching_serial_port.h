@@ -38,6 +38,7 @@ class SwitchingSerialPort final : public SerialPort {
   void waitForInput(int timeoutMs) override;
   void waitForOutput(int timeoutMs) override;
   std::optional<PortError> failure() const override { return active_ ? active_->failure() : std::nullopt; }
+  int parityErrors() const override { return active_ ? active_->parityErrors() : 0; }
 
  private:
   void configure(SerialPort& port) const;

@@ -121,7 +121,7 @@ TEST_F(CliLine, SevenEvenReceptionStoresTheProgramAndTellsOfAParityFault) {
 }
 
 TEST_F(CliLine, SigtermEndsALongLeaderAtOnce) {
-  writeProfile(windir.iniPath(), QStringLiteral("ｽﾋﾟｰﾄﾞ=9600\r\nﾌｨｰﾄﾞ付加=1\r\nﾌｨｰﾄﾞ長=100000\r\nﾌｨｰﾄﾞ長2=100000\r\nStopCode=1\r\n"));
+  writeProfile(windir.iniPath(), QStringLiteral("ｽﾋﾟｰﾄﾞ=9600\r\nﾌｨｰﾄﾞ付加=1\r\nﾌｨｰﾄﾞ長=10000\r\nﾌｨｰﾄﾞ長2=10000\r\nStopCode=1\r\n"));
   bool asked = false;
   const CliRun r = runCli(pty, {"send", program("G1\n")}, 20000, [&](QProcess& cli, qint64 ms) {
     if (!asked && ms > 1000) {
@@ -130,7 +130,7 @@ TEST_F(CliLine, SigtermEndsALongLeaderAtOnce) {
     }
   });
   EXPECT_EQ(r.exitCode, 1) << r.terminal.toStdString();
-  EXPECT_LT(r.ms, 1000 + 8000) << "the closing sequence, not the rest of 39 kilometres of leader";
+  EXPECT_LT(r.ms, 1000 + 8000) << "the closing sequence, not the rest of 100 metres of leader";
   EXPECT_FALSE(r.wire.contains('G'));
   EXPECT_TRUE(r.wire.contains(char(0xA5))) << "the tape still gets its closing %";
 }

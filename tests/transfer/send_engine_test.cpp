@@ -212,8 +212,8 @@ TEST_F(SendEngineTest, AbortWhileMachineHoldsTheLineForGoodStillEnds) {
 TEST_F(SendEngineTest, AbortDuringALongLeaderStopsItAndCutsTheTrailingFeed) {
   PortProfile& p = store.profile(1);
   p.feedEnabled = 1;
-  p.feedLength = 25400;   // 100000 frames
-  p.feedLength2 = 25400;
+  p.feedLength = 10000;   // 39370 frames, the longest leader a profile may ask for
+  p.feedLength2 = 10000;
   p.useDc2Dc4 = 1;
   pump.onServe = [&] {
     if (port.wire.size() >= 200) cancel = true;
