@@ -26,6 +26,7 @@ for target in "${targets[@]}"; do
   mkdir -p "$corpus"
   case "$target" in
     fuzz_analysis|fuzz_dnc) seeds=(tests/data/analysis tests/data/dnc) ;;
+    fuzz_receive) seeds=(tests/data/receive) ;;
     fuzz_settings) seeds=(tests/fuzz/seeds/settings) ;;
     fuzz_telnet) seeds=(tests/fuzz/seeds/telnet) ;;
     *) seeds=(tests/data) ;;
