@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs from Debian's packages whatever the build, the program and the tests need
 # and the machine does not have yet. Safe to run again: it installs only what is missing.
-# Usage: scripts/deps.sh [package]   (package: also the tools that build and check the .deb)
+# Usage: scripts/deps.sh [package|fuzz]   (package: also the tools that build and check the .deb;
+# fuzz: also clang and its libFuzzer runtime)
 set -euo pipefail
 
 packages=(
@@ -12,13 +13,15 @@ packages=(
   xdg-utils
   msmtp msmtp-mta python3 python3-aiosmtpd
   time
-  libboost-python1.74.0
-  qt6-translations-l10n
+  libboost-python1.74.0  # LinuxCNC's rs274 needs it (scripts/reference.sh unpacks rs274 for the tests)
 )
 if [ "${1:-}" = package ]; then
   # dpkg-shlibdeps (dpkg-dev) and file find the libraries' packages for CPack; the rest check
   # the package and its desktop entry, AppStream data and manual pages.
   packages+=(dpkg-dev file lintian desktop-file-utils appstream man-db)
+fi
+if [ "${1:-}" = fuzz ]; then
+  packages+=(clang libclang-rt-14-dev)
 fi
 
 missing=()
