@@ -142,7 +142,7 @@ void BlockScanner::endWord() {
   const Number& n = number_;
   const int index = wordCount_++;
   if (n.digits == 0) return;  // a letter without a number ("X", "X#1", "X[...]") writes nothing
-  putWord(n.letter, {n.negative, n.point, n.fractionDigits, n.droppedIntegerDigits, n.mantissa}, n.digits, index);
+  putWord(n.letter, n.value, n.digits, index);
 }
 
 inline void BlockScanner::putWord(unsigned char letter, const WordNumber& n, int digits, int index) {
@@ -192,21 +192,17 @@ bool BlockScanner::readPlainLine(const unsigned char* start, int length) {
         return false;
       }
       // A blank may still lead on to more of the number: that is the other reading's to take.
-      if (kKind[*q] == kBlank) {
-        const unsigned char* r = q;
-        while (r < e && kKind[*r] == kBlank) ++r;
-        if (r < e && (kKind[*r] == kDigit || kKind[*r] == kPoint || (kKind[*r] == kSign && q == p))) {
-          reset();
-          return false;
-        }
-        if (digits > 0) putWord(letter, {negative, point, fractionDigits, 0, mantissa}, digits, index);
-        ++index;
-        p = r;  // the blanks after the word are passed over once
-        continue;
+      // Otherwise the blanks after the word are passed over once, here.
+      const unsigned char* next = q;
+      while (next < e && kKind[*next] == kBlank) ++next;
+      if (next != q && next < e &&
+          (kKind[*next] == kDigit || kKind[*next] == kPoint || (kKind[*next] == kSign && q == p))) {
+        reset();
+        return false;
       }
       if (digits > 0) putWord(letter, {negative, point, fractionDigits, 0, mantissa}, digits, index);
       ++index;
-      p = q;
+      p = next;
     } else if (kind == kOpen) {
       while (p < e && *p != ')') ++p;
       p += p < e;
@@ -257,24 +253,25 @@ const unsigned char* BlockScanner::add(const unsigned char* p, const unsigned ch
         break;
       case State::Number: {
         Number& n = number_;
+        WordNumber& v = n.value;
         if (kind == kDigit) {
-          if (n.mantissa < kMantissaLimit) {
-            n.mantissa = n.mantissa * 10 + static_cast<unsigned>(c - '0');
-            n.fractionDigits += n.point;
-          } else if (!n.point) {
-            ++n.droppedIntegerDigits;  // past 18 digits only the magnitude is kept
+          if (v.mantissa < kMantissaLimit) {
+            v.mantissa = v.mantissa * 10 + static_cast<unsigned>(c - '0');
+            v.fractionDigits += v.point;
+          } else if (!v.point) {
+            ++v.droppedIntegerDigits;  // past 18 digits only the magnitude is kept
           }
           ++n.digits;
           n.signOrDigitSeen = true;
           ++p;
         } else if (kind == kBlank) {
           ++p;
-        } else if (kind == kPoint && !n.point) {
-          n.point = true;
+        } else if (kind == kPoint && !v.point) {
+          v.point = true;
           n.signOrDigitSeen = true;
           ++p;
         } else if (kind == kSign && !n.signOrDigitSeen) {
-          n.negative = c == '-';
+          v.negative = c == '-';
           n.signOrDigitSeen = true;
           ++p;
         } else {

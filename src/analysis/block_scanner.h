@@ -53,25 +53,21 @@ class BlockScanner {
  private:
   enum class State : std::uint8_t { Between, Number, Comment, LineComment };
 
-  // A number being read after its letter: digits as an integer, and where the point stood.
-  struct Number {
-    unsigned char letter = 0;
-    bool negative = false;
-    bool signOrDigitSeen = false;
-    bool point = false;
-    int digits = 0;
-    int fractionDigits = 0;
-    int droppedIntegerDigits = 0;  // past what the integer holds exactly
-    std::uint64_t mantissa = 0;
-  };
-
   // A word's number as read: value = ±mantissa × 10^droppedIntegerDigits / 10^fractionDigits.
   struct WordNumber {
     bool negative = false;
     bool point = false;
     int fractionDigits = 0;
-    int droppedIntegerDigits = 0;
+    int droppedIntegerDigits = 0;  // past what the integer holds exactly
     std::uint64_t mantissa = 0;
+  };
+
+  // A number being read after its letter, a character at a time.
+  struct Number {
+    unsigned char letter = 0;
+    bool signOrDigitSeen = false;
+    int digits = 0;
+    WordNumber value;
   };
 
   void endWord();

@@ -10,8 +10,6 @@ namespace {
 
 constexpr double kMillimetresPerInch = 25.4;
 
-bool isDrillingCycle(int code) { return code == 73 || code == 74 || code == 76 || (code >= 81 && code <= 89); }
-
 }  // namespace
 
 void MillMotion::reset() { *this = MillMotion(rapidRate_); }
@@ -128,7 +126,7 @@ void MillMotion::apply(const BlockWords& w, Totals& totals) {
     return;
   }
   if (cycle_ != 0) {
-    if (isDrillingCycle(cycle_)) drill(w, totals);
+    drill(w, totals);
     return;
   }
   const bool arcMotion = motion_ >= 2;

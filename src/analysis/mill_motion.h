@@ -24,11 +24,8 @@ class MillMotion {
   // Carries out one block, adding its moves and dwells to `totals`.
   void apply(const BlockWords& words, Totals& totals);
 
-  const machining::Point& position() const { return position_; }
 
  private:
-  enum class Cycle : unsigned char { None, Drill };
-
   // A length word in millimetres: a value without a decimal point is in the least input
   // increment (0.001 mm, or 0.0001 inch under G20).
   double length(const BlockWords& w, Address a) const;

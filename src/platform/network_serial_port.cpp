@@ -10,6 +10,7 @@
 #include <cstring>
 #include <utility>
 
+#include "platform/control_codes.h"
 #include "platform/rfc2217_client.h"
 #include "platform/tcp_socket.h"
 
@@ -25,11 +26,6 @@ constexpr qint64 kLineFifo = 16;
 constexpr int kNegotiateMs = 3000;
 // Step of the waits for the kernel's send queue, which gives no wake-up when it empties.
 constexpr int kQueueStepMs = 2;
-
-constexpr quint8 kDc1 = 0x11;
-constexpr quint8 kDc3 = 0x13;
-constexpr quint8 kDc1HighBit = 0x91;
-constexpr quint8 kDc3HighBit = 0x93;
 
 qint64 nowUs() {
   using namespace std::chrono;

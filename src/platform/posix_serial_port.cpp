@@ -14,6 +14,7 @@
 #include <cstring>
 #include <utility>
 
+#include "platform/control_codes.h"
 #include "platform/posix_termios.h"
 
 namespace korvane {
@@ -28,11 +29,6 @@ constexpr qsizetype kOutputLimit = 64 * 1024;
 constexpr qsizetype kInputLimit = 64 * 1024;
 // Step of the wait for the driver's queue: it gives no wake-up when it drains.
 constexpr int kDrainStepMs = 2;
-
-constexpr quint8 kDc1 = 0x11;
-constexpr quint8 kDc3 = 0x13;
-constexpr quint8 kDc1HighBit = 0x91;
-constexpr quint8 kDc3HighBit = 0x93;
 
 qint64 nowMs() {
   using namespace std::chrono;

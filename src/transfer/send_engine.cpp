@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/control_codes.h"
 #include "platform/line_settings.h"
 
 #include "transfer/program_reader.h"
@@ -11,13 +12,6 @@
 namespace korvane {
 
 namespace {
-
-constexpr quint8 kNul = 0x00;
-constexpr quint8 kDc1 = 0x11;
-constexpr quint8 kDc2 = 0x12;
-constexpr quint8 kDc3 = 0x13;
-constexpr quint8 kDc3Parity = 0x93;
-constexpr quint8 kDc4 = 0x14;
 
 // A job runs inside the click handler; this keeps running() true for exactly its duration.
 class RunningFlag {
@@ -185,7 +179,7 @@ SendEngine::Step SendEngine::waitForGoAhead() {
     // Every byte read while waiting is discarded, also those after the go-ahead.
     const QByteArray bytes = c_.port.input();
     if (bytes.contains(static_cast<char>(kDc1)) || bytes.contains(static_cast<char>(kDc3)) ||
-        bytes.contains(static_cast<char>(kDc3Parity))) {
+        bytes.contains(static_cast<char>(kDc3HighBit))) {
       break;
     }
     c_.port.waitForInput(kEventSliceMs);

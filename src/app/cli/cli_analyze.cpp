@@ -24,9 +24,8 @@ int runAnalyze(const QCommandLineParser& parser) {
   store.loadSettings();
   if (!store.loadProblem().isEmpty()) {
     // The figures still come, but with the default rapid rate: say so beside them.
-    QString message = store.loadProblem();
-    message.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    err() << "korvane-cli: analyze: " << message << "\n早送り速度は既定の 5000 mm/min で計算します" << Qt::endl;
+    err() << "korvane-cli: analyze: " << settingsProblemText(store) << "\n早送り速度は既定の 5000 mm/min で計算します"
+          << Qt::endl;
   }
   const double rapidRate = rapidRateOf(store.profile(*profileSlot ? *profileSlot : store.selectedSlot()));
   MachiningSink sink;

@@ -1,6 +1,7 @@
 // korvane-cli settings [--save]: prints every setting as the program sees it at start-up, and
 // with --save writes them exactly as "設定保存" does.
 #include "app/cli/cli_command.h"
+#include "app/cli/cli_transfer.h"
 #include "settings/settings_store.h"
 
 namespace korvane::cli {
@@ -17,8 +18,7 @@ int runSettings(const QCommandLineParser& parser) {
   store.loadSettings();
   store.loadWindowSize();
   if (!store.loadProblem().isEmpty()) {
-    QString message = store.loadProblem();
-    err() << "korvane-cli: settings: " << message.replace(QStringLiteral("\r\n"), QStringLiteral("\n")) << Qt::endl;
+    err() << "korvane-cli: settings: " << settingsProblemText(store) << Qt::endl;
   }
   if (parser.isSet(kSave)) {
     QString error;

@@ -37,10 +37,14 @@ inline std::optional<int> chosenProfile(const QCommandLineParser& parser, const 
 
 // A transfer at the default line settings because the settings file could not be read would
 // reach the machine garbled, and a script has no one to ask: the command stops, saying why.
-inline int refuseUnreadableSettings(const SettingsStore& store) {
+// Why the settings file could not be read, with the terminal's line ends.
+inline QString settingsProblemText(const SettingsStore& store) {
   QString message = store.loadProblem();
-  message.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-  return fail(message + QStringLiteral("\n送受信は行いません"));
+  return message.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+}
+
+inline int refuseUnreadableSettings(const SettingsStore& store) {
+  return fail(settingsProblemText(store) + QStringLiteral("\n送受信は行いません"));
 }
 
 struct CliTransfer {

@@ -3,6 +3,8 @@
 // a TCP socket standing in for a serial device server.
 
 #include <QByteArray>
+#include <cmath>
+#include <ctime>
 
 namespace korvane::cli {
 
@@ -19,5 +21,15 @@ class MachineLine {
   // (negative: no limit) or SIGINT/SIGTERM arrives. Fractions of a millisecond count.
   virtual void wait(double timeoutMs, bool wantWrite) = 0;
 };
+
+// The time limit of a wait as ppoll takes it: nullptr for no limit (timeoutMs negative), else
+// `limit` filled with the time, fractions of a millisecond included.
+inline const timespec* waitLimit(double timeoutMs, timespec& limit) {
+  if (timeoutMs < 0) return nullptr;
+  const double ns = std::ceil(timeoutMs * 1e6);
+  limit.tv_sec = time_t(ns / 1e9);
+  limit.tv_nsec = long(ns - double(limit.tv_sec) * 1e9);
+  return &limit;
+}
 
 }  // namespace korvane::cli

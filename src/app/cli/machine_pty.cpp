@@ -183,13 +183,7 @@ void MachinePty::wait(double timeoutMs, bool wantWrite) {
   if (gStop) return;
   pollfd fd{master_, short(POLLIN | (wantWrite ? POLLOUT : 0)), 0};
   timespec limit{};
-  timespec* limitPointer = nullptr;
-  if (timeoutMs >= 0) {
-    const double ns = std::ceil(timeoutMs * 1e6);
-    limit.tv_sec = time_t(ns / 1e9);
-    limit.tv_nsec = long(ns - double(limit.tv_sec) * 1e9);
-    limitPointer = &limit;
-  }
+  const timespec* limitPointer = waitLimit(timeoutMs, limit);
   ::ppoll(&fd, 1, limitPointer, &gWaitMask);
 }
 

@@ -211,13 +211,7 @@ void MachineSocket::wait(double timeoutMs, bool wantWrite) {
   pollfd fds[1] = {client_ >= 0 ? pollfd{client_, short(POLLIN | (wantWrite || !pendingControl_.isEmpty() ? POLLOUT : 0)), 0}
                                 : pollfd{listener_, POLLIN, 0}};
   timespec limit{};
-  timespec* limitPointer = nullptr;
-  if (timeoutMs >= 0) {
-    const double ns = std::ceil(timeoutMs * 1e6);
-    limit.tv_sec = time_t(ns / 1e9);
-    limit.tv_nsec = long(ns - double(limit.tv_sec) * 1e9);
-    limitPointer = &limit;
-  }
+  const timespec* limitPointer = waitLimit(timeoutMs, limit);
   ::ppoll(fds, 1, limitPointer, stopWaitMask());
   if (client_ >= 0 && !pendingControl_.isEmpty() && (fds[0].revents & POLLOUT)) sendRaw({});
 }

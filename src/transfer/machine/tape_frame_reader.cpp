@@ -1,13 +1,8 @@
 #include "transfer/machine/tape_frame_reader.h"
 
-namespace korvane {
+#include "platform/control_codes.h"
 
-namespace {
-constexpr quint8 kDc1 = 0x11;
-constexpr quint8 kDc2 = 0x12;
-constexpr quint8 kDc3 = 0x13;
-constexpr quint8 kDc4 = 0x14;
-}  // namespace
+namespace korvane {
 
 bool TapeFrameReader::parityOk(quint8 byte) const {
   const bool even = oneBits(byte) % 2 == 0;
