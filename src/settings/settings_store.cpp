@@ -45,6 +45,9 @@ const ProfileKey kProfileKeys[] = {
     {"start_cr", &PortProfile::startCr},
     {"ﾎﾟｰﾄ", &PortProfile::portNumber},
     {"早送り速度", &PortProfile::rapidRate},
+    {"ｻｰﾋﾞｽ", &PortProfile::serviceEnabled},
+    {"ﾌﾟﾛｸﾞﾗﾑﾌｫﾙﾀﾞ", &PortProfile::programFolder},
+    {"受信ﾌｫﾙﾀﾞ", &PortProfile::receiveFolder},
 };
 
 // Read in this order at start-up; the start slot is read but written only at exit.

@@ -26,6 +26,11 @@ struct PortProfile {
   double startCr = 0;
   double portNumber = 1;
   double rapidRate = 5000;  // mm/min: the machine's rapid traverse, for the time estimate
+  // The shop-floor service: whether it serves this machine, the folder of programs the machine
+  // may ask for, and the folder where what it punches is stored.
+  double serviceEnabled = 0;
+  QString programFolder;
+  QString receiveFolder;
 };
 
 // The rapid rate the time estimate uses: the profile's, where it is a rate at all.

@@ -18,8 +18,8 @@ constexpr quint8 kDc1 = 0x11;
 constexpr quint8 kDc3 = 0x13;
 constexpr quint8 kDc3Parity = 0x93;
 
-// A program number address at the start of a block (blanks before it allowed), as opposed to a
-// capital O inside a comment.
+}  // namespace
+
 bool startsWithProgramNumber(const QString& line) {
   for (QChar c : line) {
     if (c == QLatin1Char(' ')) continue;
@@ -27,8 +27,6 @@ bool startsWithProgramNumber(const QString& line) {
   }
   return false;
 }
-
-}  // namespace
 
 QString programExtension(const QString& fileFilter) {
   if (fileFilter.isEmpty()) return QStringLiteral(".nc");

@@ -50,6 +50,10 @@ inline const QString kReceiveDoneMessage = QStringLiteral("受信が終了しま
 inline const QString kReceiveAbortedMessage = QStringLiteral("受信が中断されました");
 inline const QString kDirRowPrefix = QStringLiteral("[DIR] ");
 
+// A program number address at the start of a block (blanks before it allowed), as opposed to a
+// capital O inside a comment.
+bool startsWithProgramNumber(const QString& line);
+
 // ".nc" for an empty filter; otherwise from the first "." to the next ";" (or the end).
 QString programExtension(const QString& fileFilter);
 // "O" + the program number of a line holding "O", at least four digits, + extension.

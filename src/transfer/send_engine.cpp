@@ -278,14 +278,7 @@ SendOutcome SendEngine::report(Step result, const QStringList& rows) {
     outcome = result == Step::Unreadable ? SendOutcome::Failed : SendOutcome::Aborted;
   } else {
     if (asInt(store_.app().mailAfterSend) == 1 && completion_.sendCompletionMail) completion_.sendCompletionMail(rows);
-    // A leader the profile cannot mean is refused before anything goes out: sent short it would
-  // look like success without the leader the machine expects.
-  if (const PortProfile& p = profile();
-      asInt(p.feedEnabled) == 1 && (!feedLengthUsable(p.feedLength) || !feedLengthUsable(p.feedLength2))) {
-    c_.view.showMessage(feedLengthLimitMessage(), MessageIcon::Critical);
-    return SendOutcome::NotStarted;
-  }
-  if (asInt(store_.app().shutdownAfterSend) == 1 && completion_.shutDownSystem) {
+    if (asInt(store_.app().shutdownAfterSend) == 1 && completion_.shutDownSystem) {
       completion_.shutDownSystem();
       return SendOutcome::Completed;
     }

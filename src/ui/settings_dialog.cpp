@@ -172,6 +172,16 @@ void Form3::connectEvents() {
     if (!filling_) edited().ignorePercent = checkValue(chker);
   });
 
+  connect(chkservice, &QCheckBox::toggled, this, [this](bool) {
+    if (!filling_) edited().serviceEnabled = checkValue(chkservice);
+  });
+  connect(txtprgfolder, &QLineEdit::textChanged, this, [this](const QString& text) {
+    if (!filling_) edited().programFolder = text;
+  });
+  connect(txtrcvfolder, &QLineEdit::textChanged, this, [this](const QString& text) {
+    if (!filling_) edited().receiveFolder = text;
+  });
+
   connect(txteditprg, &QLineEdit::textChanged, this, [this](const QString& text) {
     if (!filling_) store_.app().editorPath = text;
   });
@@ -257,6 +267,9 @@ void Form3::fill() {
   chkdc1->setChecked(asInt(p.useDc1) == 1);
   chker->setChecked(asInt(p.ignorePercent) == 1);
   CheckDCD_DSR->setChecked(asInt(p.checkDcdDsr) == 1);
+  chkservice->setChecked(asInt(p.serviceEnabled) == 1);
+  txtprgfolder->setText(p.programFolder);
+  txtrcvfolder->setText(p.receiveFolder);
   filling_ = false;
   portCheckArmed_ = true;
 }

@@ -110,6 +110,14 @@ class Form3 : public QDialog {
   QCheckBox* Chkmail = nullptr;
   QLineEdit* txtmail = nullptr;
 
+  // The shop-floor service's keys of the profile.
+  QGroupBox* Frame4 = nullptr;
+  QCheckBox* chkservice = nullptr;
+  QLabel* Label10 = nullptr;
+  QLineEdit* txtprgfolder = nullptr;
+  QLabel* Label11 = nullptr;
+  QLineEdit* txtrcvfolder = nullptr;
+
   QPushButton* cmdfsave = nullptr;
   QPushButton* cmdsetok = nullptr;
 

@@ -17,7 +17,7 @@ namespace korvane {
 namespace {
 
 inline constexpr int kClientWidth = 7425;
-inline constexpr int kClientHeight = 5295;
+inline constexpr int kClientHeight = 6495;
 
 struct TwipRect {
   int left, top, width, height;
@@ -107,6 +107,14 @@ void Form3::buildControls() {
   Chkmail = named(new QCheckBox(QStringLiteral("送信終了後メールを送る"), Frame3), "Chkmail");
   txtmail = named(new QLineEdit(Frame3), "txtmail");
 
+  Frame4 = named(new QGroupBox(QStringLiteral("ｻｰﾋﾞｽ"), this), "Frame4");
+  chkservice = named(new QCheckBox(QStringLiteral("この機械をｻｰﾋﾞｽ (korvane-cli serve) で自動受信・要求送信する"), Frame4),
+                     "chkservice");
+  Label10 = named(new QLabel(QStringLiteral("ﾌﾟﾛｸﾞﾗﾑﾌｫﾙﾀﾞ"), Frame4), "Label10");
+  txtprgfolder = named(new QLineEdit(Frame4), "txtprgfolder");
+  Label11 = named(new QLabel(QStringLiteral("受信ﾌｫﾙﾀﾞ"), Frame4), "Label11");
+  txtrcvfolder = named(new QLineEdit(Frame4), "txtrcvfolder");
+
   cmdfsave = named(new QPushButton(QStringLiteral("設定保存"), this), "cmdfsave");
   cmdsetok = named(new QPushButton(QStringLiteral("閉じる"), this), "cmdsetok");
   cmdfsave->setAutoDefault(false);
@@ -174,6 +182,14 @@ void Form3::placeControls() {
   place(Chkshut, {120, 1770, 3315, 255});
   place(Chkmail, {120, 2040, 3315, 255});
   place(txtmail, {360, 2295, 3075, 300});
+
+  // The service, across the foot of the dialog.
+  place(Frame4, {60, 5280, 7305, 1095});
+  place(chkservice, {120, 210, 6900, 255});
+  place(Label10, {120, 510, 1335, 255});
+  place(txtprgfolder, {1500, 480, 5655, 300});
+  place(Label11, {120, 810, 1335, 255});
+  place(txtrcvfolder, {1500, 780, 5655, 300});
 
   place(cmdfsave, {4455, 4680, 1335, 495});
   place(cmdsetok, {5880, 4680, 1335, 495});

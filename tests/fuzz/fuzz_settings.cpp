@@ -18,7 +18,8 @@ bool sameProfile(const PortProfile& a, const PortProfile& b) {
          same(a.eobMode, b.eobMode) && same(a.checkDcdDsr, b.checkDcdDsr) && same(a.useDc1, b.useDc1) &&
          same(a.useDc2Dc4, b.useDc2Dc4) && same(a.waitEnabled, b.waitEnabled) && same(a.waitTime, b.waitTime) &&
          same(a.ignorePercent, b.ignorePercent) && same(a.startCr, b.startCr) && same(a.portNumber, b.portNumber) &&
-         same(a.rapidRate, b.rapidRate);
+         same(a.rapidRate, b.rapidRate) && same(a.serviceEnabled, b.serviceEnabled) &&
+         a.programFolder == b.programFolder && a.receiveFolder == b.receiveFolder;
 }
 
 }  // namespace

@@ -35,6 +35,9 @@ inline KeyValues defaultProfileKeys(int slot) {
       {QStringLiteral("start_cr"), QStringLiteral("0")},
       {QStringLiteral("ﾎﾟｰﾄ"), QStringLiteral("1")},
       {QStringLiteral("早送り速度"), QStringLiteral("5000")},
+      {QStringLiteral("ｻｰﾋﾞｽ"), QStringLiteral("0")},
+      {QStringLiteral("ﾌﾟﾛｸﾞﾗﾑﾌｫﾙﾀﾞ"), QStringLiteral("")},
+      {QStringLiteral("受信ﾌｫﾙﾀﾞ"), QStringLiteral("")},
   };
 }
 

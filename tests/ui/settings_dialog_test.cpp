@@ -199,6 +199,29 @@ TEST_F(SettingsDialogTest, MailAddressOnlyBySaveAndSaveWritesTheFile) {
   EXPECT_EQ(ini.value(QStringLiteral("COM1"), QStringLiteral("装置名")), QStringLiteral("MC-1"));
 }
 
+TEST_F(SettingsDialogTest, ServiceKeysAreEditedPerProfileAndSaved) {
+  Form3& d = make();
+  d.show();
+  d.selectProfile(2);
+  d.chkservice->click();
+  d.txtprgfolder->setText(QStringLiteral("/srv/nc/プログラム"));
+  d.txtrcvfolder->setText(QStringLiteral("/srv/nc/受信"));
+  d.selectProfile(1);  // another machine shows its own, untouched values
+  EXPECT_FALSE(d.chkservice->isChecked());
+  EXPECT_TRUE(d.txtprgfolder->text().isEmpty());
+  d.selectProfile(2);
+  EXPECT_TRUE(d.chkservice->isChecked());
+  EXPECT_EQ(d.txtrcvfolder->text(), QStringLiteral("/srv/nc/受信"));
+  d.cmdfsave->click();
+
+  SettingsStore reread(store->iniPath());
+  reread.loadSettings();
+  EXPECT_EQ(reread.profile(2).serviceEnabled, 1);
+  EXPECT_EQ(reread.profile(2).programFolder, QStringLiteral("/srv/nc/プログラム"));
+  EXPECT_EQ(reread.profile(2).receiveFolder, QStringLiteral("/srv/nc/受信"));
+  EXPECT_EQ(reread.profile(1).serviceEnabled, 0);
+}
+
 TEST_F(SettingsDialogTest, CloseBoxHidesLikeClose) {
   Form3& d = make();
   d.show();

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QJsonDocument>
+#include <QRegularExpression>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -35,6 +36,7 @@ struct MachineOptions {
   bool noWait = false;
   QString listen;  // HOST:PORT: behind a device server instead of on a pseudo-terminal
   bool rfc2217 = false;
+  QString ask;  // a program number or LIST: punch a request for it, then read the answer
 };
 
 // Ask again for data this often while nothing comes, in case the request met a closed port.
@@ -81,12 +83,14 @@ const QCommandLineOption noWait = flag("no-wait", "With --punch: punch at once i
 const QCommandLineOption listen =
     valued("listen", "HOST:PORT", "Listen on TCP as a serial device server would, instead of a pseudo-terminal.");
 const QCommandLineOption rfc2217 = flag("rfc2217", "With --listen: speak telnet COM port control (RFC 2217), not raw TCP.");
+const QCommandLineOption ask = valued("ask", "O1234|LIST",
+                                      "Punch a request for a program (or the list), then read the answer, asking with DC1.");
 }  // namespace opt
 
 void defineMachine(QCommandLineParser& parser) {
   parser.addOptions({opt::link, opt::code, opt::baud, opt::frame, opt::buffer, opt::noFlow, opt::consume,
                      opt::requestStart, opt::startDelay, opt::store, opt::exitAfter, opt::idleExit, opt::punch,
-                     opt::noWait, opt::listen, opt::rfc2217});
+                     opt::noWait, opt::listen, opt::rfc2217, opt::ask});
   parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("With --punch: a program to punch out."),
                                QStringLiteral("[FILE...]"));
 }
@@ -150,6 +154,14 @@ std::optional<MachineOptions> parseOptions(const QCommandLineParser& parser, QSt
   o.noWait = parser.isSet(opt::noWait);
   o.listen = parser.value(opt::listen);
   o.rfc2217 = parser.isSet(opt::rfc2217);
+  if (parser.isSet(opt::ask)) {
+    static const QRegularExpression program(QStringLiteral("^O?\\d{1,8}$"), QRegularExpression::CaseInsensitiveOption);
+    o.ask = parser.value(opt::ask).toUpper();
+    if (o.ask != QLatin1String("LIST") && !program.match(o.ask).hasMatch())
+      return *problem = QStringLiteral("--ask takes a program number (O1234) or LIST"), std::nullopt;
+    if (!o.ask.startsWith(QLatin1Char('O')) && o.ask != QLatin1String("LIST")) o.ask.prepend(QLatin1Char('O'));
+    if (parser.isSet(opt::punch)) return *problem = QStringLiteral("--ask does not go with --punch"), std::nullopt;
+  }
   if (o.noWait && o.punchFiles.isEmpty()) return *problem = QStringLiteral("--no-wait goes with --punch"), std::nullopt;
   if (o.rfc2217 && o.listen.isEmpty()) return *problem = QStringLiteral("--rfc2217 goes with --listen"), std::nullopt;
   return o;
@@ -253,13 +265,7 @@ int runReader(const MachineOptions& o, MachineLine& pty) {
   return 0;
 }
 
-int runPunch(const MachineOptions& o, MachineLine& pty) {
-  QList<QStringList> programs;
-  for (const QString& path : o.punchFiles) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return fail(QStringLiteral("%1: %2").arg(path, file.errorString()), 1);
-    programs << programBlocks(QString::fromLatin1(file.readAll()));
-  }
+int runPunch(const MachineOptions& o, MachineLine& pty, const QList<QStringList>& programs) {
   const PunchStream stream = buildPunchStream(programs, o.code);
   if (stream.dropped > 0) {
     err() << "korvane-cli machine: " << stream.dropped << " characters without a tape code left out ("
@@ -309,6 +315,28 @@ int runPunch(const MachineOptions& o, MachineLine& pty) {
   return 0;
 }
 
+int runPunch(const MachineOptions& o, MachineLine& pty) {
+  QList<QStringList> programs;
+  for (const QString& path : o.punchFiles) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return fail(QStringLiteral("%1: %2").arg(path, file.errorString()), 1);
+    programs << programBlocks(QString::fromLatin1(file.readAll()));
+  }
+  return runPunch(o, pty, programs);
+}
+
+// An operator at the panel: punches a small program holding the request, switches the control
+// to read and reads what comes, asking with DC1 as a control does.
+int runAsk(MachineOptions o, MachineLine& line) {
+  const QString comment = o.ask == QLatin1String("LIST") ? QStringLiteral("(LIST)") : QStringLiteral("(LOAD %1)").arg(o.ask);
+  o.noWait = true;
+  o.exitAfter = 1;
+  if (const int status = runPunch(o, line, {{QStringLiteral("O9999") + comment, QStringLiteral("M30")}}); status != 0)
+    return status;
+  o.requestStart = true;
+  return runReader(o, line);
+}
+
 int runMachine(const QCommandLineParser& parser) {
   QString problem;
   const auto options = parseOptions(parser, &problem);
@@ -323,6 +351,7 @@ int runMachine(const QCommandLineParser& parser) {
     if (options->link > 0 && !socket.link(options->link, SettingsStore::defaultIniPath(), &problem)) return fail(problem, 1);
     out() << socket.address() << Qt::endl;
     if (!socket.linkPath().isEmpty()) err() << "Com" << options->link << ": " << socket.linkPath() << Qt::endl;
+    if (!options->ask.isEmpty()) return runAsk(*options, socket);
     return options->punchFiles.isEmpty() ? runReader(*options, socket) : runPunch(*options, socket);
   }
   MachinePty pty;
@@ -331,6 +360,7 @@ int runMachine(const QCommandLineParser& parser) {
   out() << pty.slavePath() << Qt::endl;
   if (!pty.linkPath().isEmpty()) err() << "Com" << options->link << ": " << pty.linkPath() << Qt::endl;
 
+  if (!options->ask.isEmpty()) return runAsk(*options, pty);
   return options->punchFiles.isEmpty() ? runReader(*options, pty) : runPunch(*options, pty);
 }
 
@@ -338,7 +368,7 @@ const Registrar registrar(
     {"machine",
      "[--link N] [--code iso|eia] [--baud B] [--frame 8N2] [--buffer N [--no-flow]] [--consume CPS]\n"
      "      [--request-start [--start-delay MS]] [--store DIR] [--exit-after N] [--idle-exit S]\n"
-     "      [--punch FILE... [--no-wait]] [--listen HOST:PORT [--rfc2217]]",
+     "      [--punch FILE... [--no-wait] | --ask O1234|LIST] [--listen HOST:PORT [--rfc2217]]",
      "a CNC tape reader (or, with --punch, a tape punch) on a new pseudo-terminal, or with --listen\n"
      "behind a simulated device server (raw TCP, or telnet COM port control with --rfc2217); prints\n"
      "its path or address, with --link N makes it Com N, and prints a JSON summary when it ends",

@@ -1,0 +1,118 @@
+#pragma once
+// One machine served unattended: its line stays open, whatever it punches is received as a
+// reception does and stored by program number, a punched request for a program is answered once
+// the machine asks for data with DC1, and a lost line is reopened until it is back. The same
+// send engine as the window's does the sending. Synchronous: the service runs one per thread.
+
+#include <QString>
+#include <QStringList>
+#include <atomic>
+#include <utility>
+
+#include "platform/clock.h"
+#include "platform/event_pump.h"
+#include "platform/serial_port.h"
+#include "settings/settings_store.h"
+#include "transfer/durable_line_file.h"
+#include "transfer/service/held_port.h"
+#include "transfer/service/program_request.h"
+#include "transfer/service/program_shelf.h"
+#include "transfer/service/service_log.h"
+#include "transfer/transfer_view.h"
+
+namespace korvane {
+
+struct ServiceTimes {
+  int answerWaitMs = 300'000;  // from a request to the machine's DC1: the operator walks to the panel
+  int quietLimitMs = 30'000;   // a tape that stops this long in the middle did not end
+  int retryMs = 5'000;         // between attempts to reopen a line that is lost or busy
+};
+
+// What a send shows, kept for the log instead of a window.
+class ServiceView final : public TransferView {
+ public:
+  void enterTransfer(TransferKind) override {}
+  void leaveTransfer(TransferKind) override {}
+  void setWindowCaption(const QString&) override {}
+  void setStatusText(const QString&) override {}
+  void setElapsedText(const QString&) override {}
+  void setProgressRange(qint64) override {}
+  void setProgressValue(qint64) override {}
+  void setRowSelected(int, bool) override {}
+  void clearRowSelection() override {}
+  void setListSending(bool) override {}
+  void showMessage(const QString& text, MessageIcon icon) override;
+  // Nobody is there to answer: whatever a send would ask is answered No.
+  bool askYesNo(const QString&, MessageIcon) override { return false; }
+
+  QStringList takeMessages() { return std::exchange(messages_, {}); }
+
+ private:
+  QStringList messages_;
+};
+
+class MachineService {
+ public:
+  // settings: the loaded settings (copied: each machine keeps its own). line: closed, owned by
+  // the caller, used by this machine only.
+  MachineService(const SettingsStore& settings, int slot, SerialPort& line, Clock& clock, ServiceLog& log,
+                 ServiceTimes times = {});
+
+  // Why this machine cannot be served (no receive folder), or empty.
+  QString setUpProblem() const;
+  // Serves until requestStop(); closes the line before it returns.
+  void run();
+  // From any thread: ends run() soon, a transfer under way as an abort does.
+  void requestStop();
+
+ private:
+  class StopPump final : public EventPump {
+   public:
+    explicit StopPump(MachineService& service) : service_(service) {}
+    void serveEvents() override;
+
+   private:
+    MachineService& service_;
+  };
+
+  const PortProfile& profile() const { return store_.profile(slot_); }
+  void configureForReception();
+  bool openLine();
+  void pauseUnlessStopped(int ms);
+  void serveBytes(const QByteArray& bytes);
+  void startTape();
+  void endLine();
+  void tapeEnded();
+  void tapeBroken(const QString& reason);
+  void recoverLeftover();
+  void answer(const ProgramRequest& request);
+  bool waitForGoAhead(const QString& program);
+  void send(const QString& path, const QString& program);
+  void log(const QString& direction, const QString& program, qint64 bytes, const QString& result,
+           const QString& file = QString(), const QString& reason = QString());
+
+  SettingsStore store_;
+  int slot_;
+  SerialPort& line_;
+  HeldPort port_;
+  Clock& clock_;
+  ServiceLog& log_;
+  ServiceTimes times_;
+  ProgramShelf shelf_;
+  std::atomic<bool> stop_{false};
+  std::atomic<bool> cancel_{false};
+  ServiceView view_;
+  StopPump pump_{*this};
+
+  bool inTape_ = false;
+  bool contentSeen_ = false;  // a block other than the frame has arrived: the next "%" ends the tape
+  QString lineText_;
+  QStringList lines_;
+  DurableLineFile file_;
+  QString fileProblem_;
+  qint64 tapeBytes_ = 0;
+  qint64 lastByteMs_ = 0;
+  QString portProblem_;  // the last reason the line could not be opened, said once
+};
+
+}  // namespace korvane
