@@ -41,7 +41,8 @@ for f in usr/bin/korvane usr/bin/korvane-cli \
          usr/share/man/man1/korvane.1.gz usr/share/man/man1/korvane-cli.1.gz \
          usr/share/mime/packages/korvane.xml usr/share/icons/hicolor/scalable/apps/korvane.svg \
          usr/share/korvane/help/index.html usr/share/korvane/samples/sample.nc \
-         usr/share/doc/korvane/copyright usr/share/doc/korvane/changelog.gz; do
+         usr/share/doc/korvane/copyright usr/share/doc/korvane/changelog.gz \
+         lib/systemd/system/korvane-serve.service lib/systemd/system/korvane-serve@.service; do
   [ -s "$tree/$f" ] || problem "missing: /$f"
 done
 for size in 16 22 24 32 48 64 128 256; do
@@ -83,6 +84,10 @@ if [ "$install" = yes ]; then
   grep -q "^sample.nc	1000	" <<<"$rows" || problem "the analysis of the sample has no row for its program 1000"
   man -w korvane-cli >/dev/null || problem "man korvane-cli is not found"
   [ -s /usr/share/mime/text/x-nc-program.xml ] || problem "the NC program type is not in the MIME database"
+  id -nG korvane 2>/dev/null | grep -qw dialout || problem "the service user korvane is missing or not in dialout"
+  if command -v systemd-analyze >/dev/null; then
+    systemd-analyze verify /lib/systemd/system/korvane-serve.service || problem "systemd-analyze rejects korvane-serve.service"
+  fi
   echo "== apt-get remove korvane"
   "${as_root[@]}" apt-get remove -y -q korvane >/dev/null
   left=$(while read -r f; do [ -e "$f" ] && [ ! -d "$f" ] && echo "$f"; done <<<"$files") || true
