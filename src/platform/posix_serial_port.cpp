@@ -15,6 +15,7 @@
 #include <utility>
 
 #include "platform/control_codes.h"
+#include "platform/port_holder.h"
 #include "platform/posix_termios.h"
 
 namespace korvane {
@@ -66,6 +67,14 @@ QString PosixSerialPort::portLabel() const {
   return device_.isEmpty() ? QStringLiteral("Com %1").arg(number_) : QStringLiteral("Com %1: %2").arg(number_).arg(device_);
 }
 
+namespace {
+// The reason a busy port gives, naming the process that holds it where that can be found.
+QString heldBy(const QString& device, const QString& otherwise) {
+  const QString holder = portHolder(device);
+  return holder.isEmpty() ? otherwise : QStringLiteral("%1 が使用中 / held by %1").arg(holder);
+}
+}  // namespace
+
 bool PosixSerialPort::fail(PortError* error, int number, const QString& head, const QString& detail) {
   if (error) *error = PortError{number, QStringLiteral("%1 (%2: %3)").arg(head, portLabel(), detail)};
   return false;
@@ -106,7 +115,7 @@ bool PosixSerialPort::open(PortError* error) {
                   osText(e) + QStringLiteral("; dialout グループに入れてからログインし直してください"
                                              " (sudo usermod -aG dialout $USER)"));
     }
-    if (e == EBUSY) return fail(error, kErrPortBusy, QStringLiteral("ポートは使用中です"), osText(e));
+    if (e == EBUSY) return fail(error, kErrPortBusy, QStringLiteral("ポートは使用中です"), heldBy(device_, osText(e)));
     return fail(error, kErrPortBusy, QStringLiteral("ポートを開けません"), osText(e));
   }
   if (!::isatty(fd)) {
@@ -119,7 +128,7 @@ bool PosixSerialPort::open(PortError* error) {
   if (::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
     ::close(fd);
     return fail(error, kErrPortBusy, QStringLiteral("ポートは使用中です"),
-                QStringLiteral("他のプログラムが開いています / in use by another program"));
+                heldBy(device_, QStringLiteral("他のプログラムが開いています / in use by another program")));
   }
   ::ioctl(fd, TIOCEXCL);
 

@@ -160,7 +160,9 @@ TEST(CliServe, ServesThreeMachinesAtOnceAndKeepsEveryProgram) {
   send.start(KORVANE_CLI_PATH, {"send", "--profile", "1", dir.filePath("x.nc")});
   ASSERT_TRUE(send.waitForFinished(10000));
   EXPECT_NE(send.exitCode(), 0);
-  EXPECT_TRUE(QString::fromUtf8(send.readAllStandardError()).contains(QStringLiteral("使用中")));
+  const QString refused = QString::fromUtf8(send.readAllStandardError());
+  EXPECT_TRUE(refused.contains(QStringLiteral("ポートは使用中です")) && refused.contains(QStringLiteral("korvane-cli serve (pid")))
+      << refused.toStdString();
 
   // One record per transfer beside the settings file.
   const QByteArray records = readFileBytes(dir.filePath("korvane-transfers.tsv"));
