@@ -46,6 +46,12 @@ qint64 nowUs() {
 // transmit FIFO; the rest waits in our queue, where flow control holds it.
 constexpr qint64 kVirtualFifo = 16;
 
+// An empty read is not repeated within this time. Every wait of the port watches for input, so
+// what arrives in between is read when the next wait starts, at most a fraction of a character's
+// time later; a paced send, which looks at the port several times for each byte, no longer asks
+// the driver for input each time.
+constexpr qint64 kEmptyReadRecheckUs = 100;
+
 int msLeft(qint64 deadline) { return static_cast<int>(std::clamp<qint64>(deadline - nowMs(), 0, 1 << 30)); }
 
 // Sleeps without a busy loop; a signal ends the sleep early, as it ends every wait of the port.
@@ -83,6 +89,7 @@ bool PosixSerialPort::fail(PortError* error, int number, const QString& head, co
 bool PosixSerialPort::open(PortError* error) {
   if (isOpen()) return fail(error, kErrPortBusy, QStringLiteral("ポートは既に開いています"), QStringLiteral("already open"));
   failure_.reset();
+  emptyReadAtUs_ = -1;
   outQueue_.clear();
   inBuffer_.clear();
   heldByUs_ = false;
@@ -282,6 +289,8 @@ void PosixSerialPort::setReceiveFlowBytes(bool on) {
 
 int PosixSerialPort::pumpInput() {
   if (fd_ < 0 || failure_) return 0;
+  if (emptyReadAtUs_ >= 0 && nowUs() - emptyReadAtUs_ < kEmptyReadRecheckUs) return 0;
+  emptyReadAtUs_ = -1;
   int total = 0;
   char buffer[4096];
   for (;;) {
@@ -309,6 +318,8 @@ int PosixSerialPort::pumpInput() {
       continue;
     } else if (errno != EAGAIN && errno != EWOULDBLOCK) {
       noteError(errno);
+    } else if (total == 0) {
+      emptyReadAtUs_ = nowUs();
     }
     return total;
   }
@@ -374,6 +385,7 @@ int PosixSerialPort::pollPort(short events, int timeoutMs) {
   const int ready = ::poll(&entry, 1, timeoutMs);
   if (ready < 0) return -1;
   if (ready == 0) return 0;
+  if (entry.revents & POLLIN) emptyReadAtUs_ = -1;
   if (entry.revents & POLLHUP) {
     recordLoss(QStringLiteral("the device hung up"));
   } else if (entry.revents & (POLLERR | POLLNVAL)) {
@@ -473,6 +485,7 @@ void PosixSerialPort::waitForOutput(int timeoutMs) {
         const timespec timeout{static_cast<time_t>(us / 1'000'000), static_cast<long>(us % 1'000'000) * 1000};
         pollfd entry{fd_, static_cast<short>(flowHere ? POLLIN : 0), 0};
         if (::ppoll(&entry, 1, &timeout, nullptr) < 0) return;
+        if (entry.revents & POLLIN) emptyReadAtUs_ = -1;
         if ((entry.revents & POLLIN) && flowHere) pumpInput();
         flushOutput();
         continue;

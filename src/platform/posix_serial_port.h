@@ -107,6 +107,7 @@ class PosixSerialPort final : public SerialPort {
   bool virtualLine_ = false;  // a pseudo-terminal, paced to the line rate by us
   qint64 charUs_ = 1;         // one character's time on the line
   qint64 lineFreeAtUs_ = 0;   // when the emulated line has sent everything given to it
+  qint64 emptyReadAtUs_ = -1;  // when a read last found nothing; -1 after data or a wake-up for input
   std::optional<PortError> failure_;
 };
 

@@ -160,7 +160,6 @@ std::optional<MachineOptions> parseOptions(const QCommandLineParser& parser, QSt
     if (o.ask != QLatin1String("LIST") && !program.match(o.ask).hasMatch())
       return *problem = QStringLiteral("--ask takes a program number (O1234) or LIST"), std::nullopt;
     if (!o.ask.startsWith(QLatin1Char('O')) && o.ask != QLatin1String("LIST")) o.ask.prepend(QLatin1Char('O'));
-    if (parser.isSet(opt::punch)) return *problem = QStringLiteral("--ask does not go with --punch"), std::nullopt;
   }
   if (o.noWait && o.punchFiles.isEmpty()) return *problem = QStringLiteral("--no-wait goes with --punch"), std::nullopt;
   if (o.rfc2217 && o.listen.isEmpty()) return *problem = QStringLiteral("--rfc2217 goes with --listen"), std::nullopt;
@@ -325,12 +324,16 @@ int runPunch(const MachineOptions& o, MachineLine& pty) {
   return runPunch(o, pty, programs);
 }
 
-// An operator at the panel: punches a small program holding the request, switches the control
-// to read and reads what comes, asking with DC1 as a control does.
+// An operator at the panel: punches the files given first (as one tape), then a small program
+// holding the request, switches the control to read and reads what comes, asking with DC1 as a
+// control does.
 int runAsk(MachineOptions o, MachineLine& line) {
   const QString comment = o.ask == QLatin1String("LIST") ? QStringLiteral("(LIST)") : QStringLiteral("(LOAD %1)").arg(o.ask);
   o.noWait = true;
   o.exitAfter = 1;
+  if (!o.punchFiles.isEmpty()) {
+    if (const int status = runPunch(o, line); status != 0) return status;
+  }
   if (const int status = runPunch(o, line, {{QStringLiteral("O9999") + comment, QStringLiteral("M30")}}); status != 0)
     return status;
   o.requestStart = true;
@@ -368,7 +371,7 @@ const Registrar registrar(
     {"machine",
      "[--link N] [--code iso|eia] [--baud B] [--frame 8N2] [--buffer N [--no-flow]] [--consume CPS]\n"
      "      [--request-start [--start-delay MS]] [--store DIR] [--exit-after N] [--idle-exit S]\n"
-     "      [--punch FILE... [--no-wait] | --ask O1234|LIST] [--listen HOST:PORT [--rfc2217]]",
+     "      [--punch FILE... [--no-wait]] [--ask O1234|LIST] [--listen HOST:PORT [--rfc2217]]",
      "a CNC tape reader (or, with --punch, a tape punch) on a new pseudo-terminal, or with --listen\n"
      "behind a simulated device server (raw TCP, or telnet COM port control with --rfc2217); prints\n"
      "its path or address, with --link N makes it Com N, and prints a JSON summary when it ends",
