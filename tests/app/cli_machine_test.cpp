@@ -17,22 +17,15 @@
 #include <cerrno>
 #include <chrono>
 
+#include "support/iso_tape.h"
 #include "support/test_files.h"
 
 namespace {
 
+using korvane::test::iso;
+
 constexpr int kStartMs = 10000;
 constexpr int kFinishMs = 15000;
-
-// The ISO tape bytes of plain text (even parity in bit 8); LF stays 0x0A.
-QByteArray iso(const QByteArray& text) {
-  QByteArray out;
-  for (const char c : text) {
-    const auto b = quint8(c);
-    out.append(char(__builtin_popcount(b) % 2 ? b | 0x80 : b));
-  }
-  return out;
-}
 
 QByteArray feed(int n) { return QByteArray(n, '\0'); }
 

@@ -10,22 +10,13 @@
 #include <QThread>
 #include <functional>
 
+#include "support/iso_tape.h"
 #include "support/cp932_iconv.h"
 #include "support/pty_pair.h"
 
 using namespace korvane::test;
 
 namespace {
-
-// The ISO tape bytes of plain text (even parity in bit 8).
-QByteArray iso(const QByteArray& text) {
-  QByteArray out;
-  for (const char c : text) {
-    const auto b = quint8(c);
-    out.append(char(__builtin_popcount(b) % 2 ? b | 0x80 : b));
-  }
-  return out;
-}
 
 // What a reader makes of ISO tape bytes: parity stripped, leader, DC codes and CR dropped.
 QByteArray readable(const QByteArray& bytes) {

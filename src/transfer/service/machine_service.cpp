@@ -95,6 +95,7 @@ bool MachineService::openLine() {
   if (port_.openLine(&error)) {
     log(QStringLiteral("port"), QString(), -1, QStringLiteral("open"));
     portProblem_.clear();
+    sendReadyCode();
     return true;
   }
   port_.closeLine();
@@ -104,6 +105,12 @@ bool MachineService::openLine() {
     portProblem_ = error.description;
   }
   return false;
+}
+
+void MachineService::sendReadyCode() {
+  // As a reception with DC codes starts: a control that holds its output until the PC is ready
+  // may punch now.
+  if (asInt(profile().useDc2Dc4) >= 1) port_.output(kDc1);
 }
 
 void MachineService::pauseUnlessStopped(int ms) {
@@ -314,6 +321,7 @@ void MachineService::send(const QString& path, const QString& program) {
       messages.join(QStringLiteral("; ")));
   // The engine set the line up for sending; what comes next is the machine's punch again.
   configureForReception();
+  sendReadyCode();
 }
 
 }  // namespace korvane

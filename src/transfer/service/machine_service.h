@@ -78,6 +78,7 @@ class MachineService {
   const PortProfile& profile() const { return store_.profile(slot_); }
   void configureForReception();
   bool openLine();
+  void sendReadyCode();
   void pauseUnlessStopped(int ms);
   void serveBytes(const QByteArray& bytes);
   void startTape();

@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QRegularExpression>
+#include <mutex>
 
 #include "transfer/receive_engine.h"
 
@@ -85,6 +86,10 @@ bool ProgramShelf::writeProgram(const QStringList& lines, const QString& name, S
 }
 
 QList<ShelvedProgram> ProgramShelf::storeTape(const QStringList& lines, const QDateTime& now, QString* failure) const {
+  // Machines that share a folder store one at a time, so two copies of one program arriving
+  // together each find the backup number the other has not taken.
+  static std::mutex storing;
+  const std::lock_guard lock(storing);
   // The tape without its frame and the blank lines around it.
   qsizetype first = 0;
   qsizetype last = lines.size();
