@@ -184,12 +184,12 @@ void Form3::placeControls() {
   place(txtmail, {360, 2295, 3075, 300});
 
   // The service, across the foot of the dialog.
-  place(Frame4, {60, 5280, 7305, 1095});
-  place(chkservice, {120, 210, 6900, 255});
-  place(Label10, {120, 510, 1335, 255});
-  place(txtprgfolder, {1500, 480, 5655, 300});
-  place(Label11, {120, 810, 1335, 255});
-  place(txtrcvfolder, {1500, 780, 5655, 300});
+  place(Frame4, {60, 5310, 7305, 1125});
+  place(chkservice, {120, 270, 6900, 255});
+  place(Label10, {120, 570, 1335, 255});
+  place(txtprgfolder, {1500, 540, 5655, 300});
+  place(Label11, {120, 870, 1335, 255});
+  place(txtrcvfolder, {1500, 840, 5655, 300});
 
   place(cmdfsave, {4455, 4680, 1335, 495});
   place(cmdsetok, {5880, 4680, 1335, 495});
