@@ -136,10 +136,11 @@ TEST(CliServe, ServesThreeMachinesAtOnceAndKeepsEveryProgram) {
   EXPECT_EQ(readFileBytes(o1234 + ".1"), QByteArray("%\r\nO1234\r\nG0X1.\r\nM30\r\n%\r\n"));
   ASSERT_TRUE(waitFor([&] { return readFileBytes(o1234).contains("SECOND"); }));
 
-  // (LIST): O9998 names every program of the folder.
-  ASSERT_TRUE(m2.write(iso("%\nO9999(LIST)\nM30\n%\n")));
-  ASSERT_TRUE(service.waitForLog("program=O9998 result=waiting")) << service.log().toStdString();
-  ASSERT_TRUE(m2.write(QByteArray(1, '\x11')));
+  // (LIST): O9998 names every program of the folder. This control asks for it with DC1 right
+  // behind the request, in one write, once the send before has ended (until then a DC1 is the
+  // send's flow control).
+  ASSERT_TRUE(service.waitForLog("program=O5000 bytes=53 result=sent")) << service.log().toStdString();
+  ASSERT_TRUE(m2.write(iso("%\nO9999(LIST)\nM30\n%") + '\x11'));
   const QByteArray list = readTape(m2);
   EXPECT_TRUE(list.contains("%\nO9998 \n")) << list.toStdString();
   EXPECT_TRUE(list.contains("(O5000 O5000.NC)")) << list.toStdString();
