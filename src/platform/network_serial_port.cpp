@@ -72,9 +72,17 @@ bool NetworkSerialPort::open(PortError* error) {
   charUs_ = std::max<qint64>(1, qint64(1'000'000) * line_.frameBits() / std::max(line_.rate, 1));
   lineFreeAtUs_ = 0;
 
+  QString holder;
+  if (!lock_.acquire(address_, &holder)) {
+    return fail(error, kErrPortBusy, QStringLiteral("ポートは使用中です"),
+                holder.isEmpty() ? QStringLiteral("他のプログラムが接続しています / in use by another program")
+                                 : QStringLiteral("%1 が使用中 / held by %1").arg(holder));
+  }
   const ConnectResult connection = connectTcp(address_.host, address_.port, connectTimeoutMs_);
-  if (connection.fd < 0)
+  if (connection.fd < 0) {
+    lock_.release();
     return fail(error, kErrPortBusy, QStringLiteral("デバイスサーバーに接続できません"), connection.reason);
+  }
   fd_ = connection.fd;
   if (rfc2217() && !negotiate(error)) {
     release();
@@ -205,6 +213,7 @@ void NetworkSerialPort::close() {
 void NetworkSerialPort::release() {
   if (fd_ >= 0) ::close(fd_);
   fd_ = -1;
+  lock_.release();
   telnet_.reset();
   outQueue_.clear();
   wire_.clear();

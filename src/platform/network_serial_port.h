@@ -9,6 +9,7 @@
 #include <QByteArray>
 #include <memory>
 
+#include "platform/address_lock.h"
 #include "platform/line_settings.h"
 #include "platform/port_entry.h"
 #include "platform/serial_port.h"
@@ -89,6 +90,7 @@ class NetworkSerialPort final : public SerialPort {
   int closeGraceMs_ = 2000;
 
   int fd_ = -1;
+  AddressLock lock_;
   LineSettings line_;
   std::unique_ptr<Rfc2217Client> telnet_;
   QByteArray outQueue_;  // data not yet given to the connection

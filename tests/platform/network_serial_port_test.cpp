@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <poll.h>
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 #include <QElapsedTimer>
 
@@ -129,6 +132,33 @@ TEST(NetworkPort, OutputKeepsToTheLineRate) {
   // Sixteen characters may go ahead of the line, as into a UART's FIFO; the rest wait their turn.
   EXPECT_GE(timer.elapsed(), (40 - 16 - 1) * 1000 / 120);
   EXPECT_EQ(server.recorded(3000, 40), QByteArray(40, 'x'));
+}
+
+TEST(NetworkPort, OneDeviceServerAddressIsOneProgramsAtATime) {
+  // A listening socket takes connections into its backlog without accepting them: enough for
+  // two ports to get as far as the lock.
+  const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in at{};
+  at.sin_family = AF_INET;
+  at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof at;
+  ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&at), sizeof at), 0);
+  ASSERT_EQ(::listen(listener, 4), 0);
+  ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&at), &length), 0);
+  const NetAddress address = loopback(ntohs(at.sin_port));
+
+  NetworkSerialPort first(address), second(address);
+  PortError error;
+  ASSERT_TRUE(first.open(&error)) << error.description.toStdString();
+  EXPECT_FALSE(second.open(&error));
+  EXPECT_EQ(error.number, kErrPortBusy);
+  EXPECT_TRUE(error.description.contains(QStringLiteral("ポートは使用中です")) &&
+              error.description.contains(QStringLiteral("(pid %1)").arg(::getpid())))
+      << error.description.toStdString();
+  first.close();
+  EXPECT_TRUE(second.open(&error)) << error.description.toStdString();
+  second.close();
+  ::close(listener);
 }
 
 TEST(NetworkPort, RefusedConnectionNamesTheAddressAndTheReason) {
