@@ -2,19 +2,24 @@
 // once, each on its own line and thread, until SIGTERM or Ctrl-C.
 #include <QDir>
 #include <QFileInfo>
-#include <csignal>
+#include <atomic>
+#include <chrono>
 #include <memory>
-#include <pthread.h>
 #include <thread>
 #include <vector>
 
 #include "app/cli/cli_command.h"
 #include "app/cli/cli_transfer.h"
+#include "app/cli/terminal_view.h"
 #include "platform/serial_port_factory.h"
 #include "transfer/service/machine_service.h"
 
 namespace korvane::cli {
 namespace {
+
+// How often the main thread looks whether a stop was asked for: quick enough for systemd's stop,
+// rare enough to cost nothing.
+constexpr int kStopLookMs = 200;
 
 namespace opt {
 const QCommandLineOption answerWait(QStringLiteral("answer-wait"),
@@ -60,13 +65,9 @@ int runServe(const QCommandLineParser& parser) {
   store.loadSettings();
   if (!store.loadProblem().isEmpty()) return refuseUnreadableSettings(store);
 
-  // SIGTERM and SIGINT are taken by this thread alone, with sigwait; every machine thread starts
-  // with them blocked.
-  sigset_t stopSignals;
-  sigemptyset(&stopSignals);
-  sigaddset(&stopSignals, SIGTERM);
-  sigaddset(&stopSignals, SIGINT);
-  pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+  // SIGTERM and Ctrl-C only set the flag; this thread looks at it a few times a second.
+  std::atomic<bool> stopAsked{false};
+  installAbortSignals(&stopAsked);
 
   ServiceLog log(stderr, transferLogPath(store.iniPath()));
   SteadyClock clock;
@@ -97,11 +98,9 @@ int runServe(const QCommandLineParser& parser) {
 
   std::vector<std::thread> threads;
   for (ServedMachine& m : machines) threads.emplace_back([service = m.service.get()] { service->run(); });
-  int signal = 0;
-  while (sigwait(&stopSignals, &signal) != 0) {
-  }
+  while (!stopAsked.load()) std::this_thread::sleep_for(std::chrono::milliseconds(kStopLookMs));
   log.event({0, QString(), QStringLiteral("service"), QString(), -1, QStringLiteral("stopping"), QString(),
-             QString::fromLatin1(strsignal(signal))});
+             QStringLiteral("SIGTERM or Ctrl-C")});
   for (ServedMachine& m : machines) m.service->requestStop();
   for (std::thread& t : threads) t.join();
   log.event({0, QString(), QStringLiteral("service"), QString(), -1, QStringLiteral("stopped"), QString(), QString()});
