@@ -31,10 +31,8 @@ class BlockScanner {
 
   // The values of words not found are left as they were: they mean nothing.
   void reset() {
-    std::memset(static_cast<void*>(&words_), 0, offsetof(BlockWords, motion));
-    std::memset(&words_.motion, kNoCode, offsetof(BlockWords, flags) - offsetof(BlockWords, motion));
-    words_.flags = 0;
-    words_.pDigits = 0;
+    std::memset(static_cast<void*>(&words_), 0, offsetof(BlockWords, codes));
+    words_.codes.fill(kNoCode);
     state_ = State::Between;
     wordCount_ = 0;
   }
@@ -73,7 +71,7 @@ class BlockScanner {
   void endWord();
   // Puts one word that has a number into the block; `index` counts the words before it.
   void putWord(unsigned char letter, const WordNumber& number, int digits, int index);
-  void takeCode(unsigned char letter, const WordNumber& number);
+  void takeCode(bool gCode, const WordNumber& number);
 
   BlockWords words_;
   State state_ = State::Between;

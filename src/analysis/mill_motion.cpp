@@ -54,16 +54,17 @@ void MillMotion::dwell(double seconds, Totals& totals) const {
 }
 
 void MillMotion::setModes(const BlockWords& w) {
-  if (w.units != kNoCode) inch_ = w.units == 20;
-  if (w.distance != kNoCode) absolute_ = w.distance == 90;
-  if (w.plane != kNoCode) plane_ = w.plane == 17 ? Plane::XY : w.plane == 18 ? Plane::ZX : Plane::YZ;
-  if (w.feedMode != kNoCode) perRevolution_ = w.feedMode == 95;
-  if (w.retract != kNoCode) returnToR_ = w.retract == 99;
+  if (const auto units = w.code(Group::Units); units != kNoCode) inch_ = units == 20;
+  if (const auto distance = w.code(Group::Distance); distance != kNoCode) absolute_ = distance == 90;
+  if (const auto plane = w.code(Group::Plane); plane != kNoCode) {
+    plane_ = plane == 17 ? Plane::XY : plane == 18 ? Plane::ZX : Plane::YZ;
+  }
+  if (const auto feedMode = w.code(Group::FeedMode); feedMode != kNoCode) perRevolution_ = feedMode == 95;
+  if (const auto retract = w.code(Group::Retract); retract != kNoCode) returnToR_ = retract == 99;
   // F as written: mm/min (F100 and F100. alike), inch/min under G20, per revolution under G95.
   if (w.has(Address::F)) feed_ = w.number(Address::F) * (inch_ ? kMillimetresPerInch : 1);
   if (w.has(Address::S)) spindle_ = std::fabs(w.number(Address::S));
-  if (w.motion != kNoCode) {
-    const int code = w.motion;
+  if (const int code = w.code(Group::Motion); code != kNoCode) {
     if (code <= 3) {
       motion_ = code;
       cycle_ = 0;
@@ -77,7 +78,7 @@ void MillMotion::setModes(const BlockWords& w) {
 }
 
 void MillMotion::oneShot(const BlockWords& w, Totals& totals) {
-  switch (w.oneShot) {
+  switch (w.code(Group::OneShot)) {
     case 4:
       // P in milliseconds; X or U in seconds (without a point, in thousandths).
       if (w.has(Address::P)) {
@@ -121,7 +122,7 @@ void MillMotion::oneShot(const BlockWords& w, Totals& totals) {
 
 void MillMotion::apply(const BlockWords& w, Totals& totals) {
   setModes(w);
-  if (w.oneShot != kNoCode) {
+  if (w.code(Group::OneShot) != kNoCode) {
     oneShot(w, totals);
     return;
   }
