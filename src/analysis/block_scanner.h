@@ -31,8 +31,11 @@ class BlockScanner {
 
   // The values of words not found are left as they were: they mean nothing.
   void reset() {
+    // Two plain stores rather than a call: this runs once a block.
     std::memset(static_cast<void*>(&words_), 0, offsetof(BlockWords, codes));
-    words_.codes.fill(kNoCode);
+    static constexpr std::uint64_t kNoCodes = ~std::uint64_t{0};
+    static_assert(sizeof words_.codes == sizeof kNoCodes && kNoCode == 0xFF);
+    std::memcpy(words_.codes.data(), &kNoCodes, sizeof kNoCodes);
     state_ = State::Between;
     wordCount_ = 0;
   }

@@ -6,23 +6,7 @@ namespace korvane {
 
 using namespace machining;
 
-namespace {
-
-constexpr double kMillimetresPerInch = 25.4;
-
-}  // namespace
-
 void MillMotion::reset() { *this = MillMotion(rapidRate_); }
-
-double MillMotion::length(const BlockWords& w, Address a) const {
-  double value = w.number(a);
-  if (!w.hasPoint(a)) value *= inch_ ? 0.0001 : 0.001;
-  return inch_ ? value * kMillimetresPerInch : value;
-}
-
-bool MillMotion::hasAxisWord(const BlockWords& w) const {
-  return w.has(Address::X) || w.has(Address::Y) || w.has(Address::Z);
-}
 
 Point MillMotion::target(const BlockWords& w) const {
   const auto axis = [&](Address a, double now) {
@@ -30,11 +14,6 @@ Point MillMotion::target(const BlockWords& w) const {
     return absolute_ ? length(w, a) : now + length(w, a);
   };
   return {axis(Address::X, position_.x), axis(Address::Y, position_.y), axis(Address::Z, position_.z)};
-}
-
-double MillMotion::feedRate() const {
-  const double rate = perRevolution_ ? feed_ * spindle_ : feed_;
-  return rate > 0 ? rate : kDefaultFeed;
 }
 
 void MillMotion::rapid(const Point& to, Totals& totals) {

@@ -28,11 +28,18 @@ class MillMotion {
  private:
   // A length word in millimetres: a value without a decimal point is in the least input
   // increment (0.001 mm, or 0.0001 inch under G20).
-  double length(const BlockWords& w, Address a) const;
+  double length(const BlockWords& w, Address a) const {
+    double value = w.number(a);
+    if (!w.hasPoint(a)) value *= inch_ ? 0.0001 : 0.001;
+    return inch_ ? value * machining::kMillimetresPerInch : value;
+  }
   // Where the axis words of the block lead: absolute or incremental, unwritten axes staying.
   machining::Point target(const BlockWords& w) const;
-  bool hasAxisWord(const BlockWords& w) const;
-  double feedRate() const;  // mm/min
+  bool hasAxisWord(const BlockWords& w) const { return w.has(Address::X) || w.has(Address::Y) || w.has(Address::Z); }
+  double feedRate() const {  // mm/min
+    const double rate = perRevolution_ ? feed_ * spindle_ : feed_;
+    return rate > 0 ? rate : machining::kDefaultFeed;
+  }
 
   void rapid(const machining::Point& to, Totals& totals);
   void feed(const machining::Point& to, Totals& totals);
