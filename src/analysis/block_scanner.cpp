@@ -122,13 +122,13 @@ inline int readDigits(const unsigned char*& q, std::uint64_t& mantissa) {
     const std::uint64_t notDigit = (t | (t + 0x7676767676767676ULL)) & 0x8080808080808080ULL;
     const int n = notDigit == 0 ? 8 : std::countr_zero(notDigit) / 8;
     if (n == 0) return count;
-    // The n digits at the top, zeros before them; then pairs, fours and eights are combined.
+    // The n digits at the top, zeros before them; then pairs, fours and eights are combined,
+    // each by one multiplication that adds the higher part times its weight to the lower.
     std::uint64_t v = t << (8 * (8 - n));
-    v = (v * 10) + (v >> 8);
-    v = (((v & 0x000000FF000000FFULL) * (100 + (1000000ULL << 32))) +
-         (((v >> 16) & 0x000000FF000000FFULL) * (1 + (10000ULL << 32)))) >>
-        32;
-    mantissa = mantissa * kWholePowersOfTen[static_cast<size_t>(n)] + (v & 0xFFFFFFFFULL);
+    v = (v * (1 + (10 << 8))) >> 8;
+    v = ((v & 0x00FF00FF00FF00FFULL) * (1 + (100 << 16))) >> 16;
+    v = ((v & 0x0000FFFF0000FFFFULL) * (1 + (10000ULL << 32))) >> 32;
+    mantissa = mantissa * kWholePowersOfTen[static_cast<size_t>(n)] + v;
     q += n;
     count += n;
     if (n < 8 || count > 17) return count;
@@ -216,12 +216,15 @@ bool BlockScanner::readPlainLine(const unsigned char* start, int length) {
       }
       // A blank may still lead on to more of the number: that is the other reading's to take.
       // Otherwise the blanks after the word are passed over once, here.
+      // (The CR or LF that ends the line is no blank, and no part of a number.)
       const unsigned char* next = q;
-      while (next < e && kKind[*next] == kBlank) ++next;
-      if (next != q && next < e &&
-          (kKind[*next] == kDigit || kKind[*next] == kPoint || (kKind[*next] == kSign && q == p))) {
-        reset();
-        return false;
+      while (kKind[*next] == kBlank) ++next;
+      if (next != q) {
+        const std::uint8_t after = kKind[*next];
+        if (after == kDigit || after == kPoint || (after == kSign && q == p)) {
+          reset();
+          return false;
+        }
       }
       if (digits > 0) putWord(letter, {negative, point, fractionDigits, 0, mantissa}, digits, index);
       ++index;
