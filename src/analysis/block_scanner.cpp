@@ -182,7 +182,8 @@ inline void BlockScanner::putWord(unsigned char letter, const WordNumber& n, int
   words_.found = static_cast<std::uint16_t>(words_.found | bit);
   words_.points = static_cast<std::uint16_t>(words_.points | (static_cast<unsigned>(n.point) << word));
   // Only the words kept are worked out: a division takes about as long as reading the digits.
-  double value = static_cast<double>(n.mantissa);
+  // The mantissa stays below 2^63: converted as a signed number, with no test for the top bit.
+  double value = static_cast<double>(static_cast<std::int64_t>(n.mantissa));
   if (n.droppedIntegerDigits > 0) [[unlikely]] value *= powerOfTen(n.droppedIntegerDigits);
   if (n.fractionDigits > 0) value /= powerOfTen(n.fractionDigits);
   words_.numbers[word] = withSign(value, n.negative);

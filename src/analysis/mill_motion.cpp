@@ -1,6 +1,8 @@
 #include "analysis/mill_motion.h"
 
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 
 namespace korvane {
 
@@ -33,13 +35,22 @@ void MillMotion::dwell(double seconds, Totals& totals) const {
 }
 
 void MillMotion::setModes(const BlockWords& w) {
-  if (const auto units = w.code(Group::Units); units != kNoCode) inch_ = units == 20;
-  if (const auto distance = w.code(Group::Distance); distance != kNoCode) absolute_ = distance == 90;
-  if (const auto plane = w.code(Group::Plane); plane != kNoCode) {
-    plane_ = plane == 17 ? Plane::XY : plane == 18 ? Plane::ZX : Plane::YZ;
+  // Most blocks set no mode but the motion: the groups from the plane to the return level are
+  // looked at together first.
+  std::uint64_t codes;
+  static_assert(sizeof codes == sizeof w.codes);
+  std::memcpy(&codes, w.codes.data(), sizeof codes);
+  constexpr std::uint64_t kModes = 0x0000'FFFF'FFFF'FF00ULL;
+  static_assert(static_cast<int>(Group::Plane) == 1 && static_cast<int>(Group::Retract) == 5);
+  if ((codes & kModes) != kModes) {
+    if (const auto units = w.code(Group::Units); units != kNoCode) inch_ = units == 20;
+    if (const auto distance = w.code(Group::Distance); distance != kNoCode) absolute_ = distance == 90;
+    if (const auto plane = w.code(Group::Plane); plane != kNoCode) {
+      plane_ = plane == 17 ? Plane::XY : plane == 18 ? Plane::ZX : Plane::YZ;
+    }
+    if (const auto feedMode = w.code(Group::FeedMode); feedMode != kNoCode) perRevolution_ = feedMode == 95;
+    if (const auto retract = w.code(Group::Retract); retract != kNoCode) returnToR_ = retract == 99;
   }
-  if (const auto feedMode = w.code(Group::FeedMode); feedMode != kNoCode) perRevolution_ = feedMode == 95;
-  if (const auto retract = w.code(Group::Retract); retract != kNoCode) returnToR_ = retract == 99;
   // F as written: mm/min (F100 and F100. alike), inch/min under G20, per revolution under G95.
   if (w.has(Address::F)) feed_ = w.number(Address::F) * (inch_ ? kMillimetresPerInch : 1);
   if (w.has(Address::S)) spindle_ = std::fabs(w.number(Address::S));
