@@ -164,9 +164,9 @@ void BlockScanner::takeCode(bool gCode, const WordNumber& n) {
   if (whole > 255) return;
   // A G code of no group goes to the spare entry; an M code that tells nothing adds no flag.
   if (gCode) {
-    words_.codes[kGroupOf[whole]] = static_cast<std::uint8_t>(whole);
+    words_->codes[kGroupOf[whole]] = static_cast<std::uint8_t>(whole);
   } else {
-    words_.flags |= kFlagsOfM[whole];
+    words_->flags |= kFlagsOfM[whole];
   }
 }
 
@@ -176,18 +176,18 @@ inline void BlockScanner::putWord(unsigned char letter, const WordNumber& n, int
     if (word != kOtherWord) takeCode(word == kGWord, n);
     return;
   }
-  if (word == static_cast<unsigned>(Address::O) && index == 0) words_.flags |= BlockWords::kNumbered;
+  if (word == static_cast<unsigned>(Address::O) && index == 0) words_->flags |= BlockWords::kNumbered;
   const auto bit = static_cast<std::uint16_t>(1u << word);
-  if (words_.found & bit) [[unlikely]] return;  // the first word of an address counts
-  words_.found = static_cast<std::uint16_t>(words_.found | bit);
-  words_.points = static_cast<std::uint16_t>(words_.points | (static_cast<unsigned>(n.point) << word));
+  if (words_->found & bit) [[unlikely]] return;  // the first word of an address counts
+  words_->found = static_cast<std::uint16_t>(words_->found | bit);
+  words_->points = static_cast<std::uint16_t>(words_->points | (static_cast<unsigned>(n.point) << word));
   // Only the words kept are worked out: a division takes about as long as reading the digits.
   // The mantissa stays below 2^63: converted as a signed number, with no test for the top bit.
   double value = static_cast<double>(static_cast<std::int64_t>(n.mantissa));
   if (n.droppedIntegerDigits > 0) [[unlikely]] value *= powerOfTen(n.droppedIntegerDigits);
   if (n.fractionDigits > 0) value /= powerOfTen(n.fractionDigits);
-  words_.numbers[word] = withSign(value, n.negative);
-  if (word == static_cast<unsigned>(Address::P)) words_.pDigits = static_cast<std::uint8_t>(std::min(digits, 255));
+  words_->numbers[word] = withSign(value, n.negative);
+  if (word == static_cast<unsigned>(Address::P)) words_->pDigits = static_cast<std::uint8_t>(std::min(digits, 255));
 }
 
 bool BlockScanner::readPlainLine(const unsigned char* start, int length) {
@@ -237,8 +237,8 @@ bool BlockScanner::readPlainLine(const unsigned char* start, int length) {
       p = e;
     }
   }
-  words_.length = length;
-  if (length == 1 && *start == '%') words_.flags |= BlockWords::kPercentOnly;
+  words_->length = length;
+  if (length == 1 && *start == '%') words_->flags |= BlockWords::kPercentOnly;
   return true;
 }
 
@@ -249,8 +249,8 @@ void BlockScanner::finish() {
 
 void BlockScanner::add(unsigned char c) {
   if (c == kOtherCharacter) {
-    ++words_.length;
-    words_.flags &= static_cast<std::uint8_t>(~BlockWords::kPercentOnly);
+    ++words_->length;
+    words_->flags &= static_cast<std::uint8_t>(~BlockWords::kPercentOnly);
     // Inside a comment it is comment text; elsewhere it ends a word and starts none.
     if (state_ == State::Number) endWord();
     return;
@@ -319,11 +319,11 @@ const unsigned char* BlockScanner::add(const unsigned char* p, const unsigned ch
   }
   state_ = state;
   if (p != start) {
-    if (words_.length == 0) {
-      if (*start == '%') words_.flags |= BlockWords::kPercentOnly;
+    if (words_->length == 0) {
+      if (*start == '%') words_->flags |= BlockWords::kPercentOnly;
     }
-    words_.length += p - start;
-    if (words_.length != 1) words_.flags &= static_cast<std::uint8_t>(~BlockWords::kPercentOnly);
+    words_->length += p - start;
+    if (words_->length != 1) words_->flags &= static_cast<std::uint8_t>(~BlockWords::kPercentOnly);
   }
   return p;
 }
