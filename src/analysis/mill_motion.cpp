@@ -43,7 +43,10 @@ void MillMotion::setModes(const BlockWords& w) {
   constexpr std::uint64_t kModes = 0x0000'FFFF'FFFF'FF00ULL;
   static_assert(static_cast<int>(Group::Plane) == 1 && static_cast<int>(Group::Retract) == 5);
   if ((codes & kModes) != kModes) {
-    if (const auto units = w.code(Group::Units); units != kNoCode) inch_ = units == 20;
+    if (const auto units = w.code(Group::Units); units != kNoCode) {
+      inch_ = units == 20;
+      incrementScale_[0] = inch_ ? 0.0001 : 0.001;
+    }
     if (const auto distance = w.code(Group::Distance); distance != kNoCode) absolute_ = distance == 90;
     if (const auto plane = w.code(Group::Plane); plane != kNoCode) {
       plane_ = plane == 17 ? Plane::XY : plane == 18 ? Plane::ZX : Plane::YZ;

@@ -29,8 +29,9 @@ class MillMotion {
   // A length word in millimetres: a value without a decimal point is in the least input
   // increment (0.001 mm, or 0.0001 inch under G20).
   double length(const BlockWords& w, Address a) const {
-    double value = w.number(a);
-    if (!w.hasPoint(a)) value *= inch_ ? 0.0001 : 0.001;
+    // A value written with a point is multiplied by 1, exactly, rather than asked about: whether
+    // a word has one follows no pattern.
+    const double value = w.number(a) * incrementScale_[w.hasPoint(a)];
     return inch_ ? value * machining::kMillimetresPerInch : value;
   }
   // Where the axis words of the block lead: absolute or incremental, unwritten axes staying.
@@ -60,6 +61,7 @@ class MillMotion {
   machining::Plane plane_ = machining::Plane::XY;
   bool absolute_ = true;
   bool inch_ = false;
+  double incrementScale_[2] = {0.001, 1.0};  // a length word without a point, with one
   bool perRevolution_ = false;
   bool returnToR_ = false;  // G99; G98 returns to the initial level
   double feed_ = machining::kInitialFeed;  // mm/min, or mm per revolution under G95
