@@ -135,6 +135,51 @@ inline int readDigits(const unsigned char*& q, std::uint64_t& mantissa) {
   }
 }
 
+// The value of the n digits (at most eight) whose values are the low bytes of t: they are moved
+// to the top, zeros before them, then pairs, fours and eights are combined, each by one
+// multiplication that adds the higher part times its weight to the lower.
+inline std::uint64_t digitsValue(std::uint64_t t, int n) {
+  std::uint64_t v = (t << ((8 * (8 - n)) & 63)) & (0 - static_cast<std::uint64_t>(n != 0));
+  v = (v * (1 + (10 << 8))) >> 8;
+  v = ((v & 0x00FF00FF00FF00FFULL) * (1 + (100 << 16))) >> 16;
+  return ((v & 0x0000FFFF0000FFFFULL) * (1 + (10000ULL << 32))) >> 32;
+}
+
+// Where a byte of t (a character less '0') is no digit, its top bit.
+inline std::uint64_t notDigits(std::uint64_t t) { return (t | (t + 0x7676767676767676ULL)) & 0x8080808080808080ULL; }
+
+// A number of at most seven characters besides its sign, digits and perhaps a point, with a
+// character that is neither after it, from the eight bytes from q on at once: true, with q moved
+// past it. False, with nothing changed, for a longer number.
+inline bool shortNumber(const unsigned char*& q, std::uint64_t& mantissa, int& digits, bool& point,
+                        int& fractionDigits) {
+  std::uint64_t x;
+  std::memcpy(&x, q, sizeof x);
+  const std::uint64_t t = x - 0x3030303030303030ULL;  // a digit's byte becomes its value
+  const int whole = std::countr_zero(notDigits(t)) / 8;  // 8 when all are digits
+  if (whole == 8) return false;
+  if (q[whole] != '.') {
+    mantissa = digitsValue(t, whole);
+    digits = whole;
+    point = false;
+    fractionDigits = 0;
+    q += whole;
+    return true;
+  }
+  // The characters after the point moved down over it (before the subtraction, whose borrow
+  // from the point would take one off the next digit); the top byte, left empty, made no digit.
+  const std::uint64_t below = (std::uint64_t{1} << (8 * whole)) - 1;  // whole is at most 7
+  const std::uint64_t joined = ((x & below) | ((x >> 8) & ~below) | 0xFF00000000000000ULL) - 0x3030303030303030ULL;
+  const int all = std::countr_zero(notDigits(joined)) / 8;
+  if (all == 7) return false;  // the eighth byte is a digit too: more may follow
+  mantissa = digitsValue(joined, all);
+  digits = all;
+  point = true;
+  fractionDigits = all - whole;
+  q += all + 1;
+  return true;
+}
+
 // A double with its sign turned when `negative`, without a branch on a sign that is as often
 // one as the other.
 inline double withSign(double value, bool negative) {
@@ -203,17 +248,21 @@ bool BlockScanner::readPlainLine(const unsigned char* start, int length) {
       const bool negative = *q == '-';
       q += *q == '-' || *q == '+';
       std::uint64_t mantissa = 0;
-      int digits = readDigits(q, mantissa);
-      const bool point = *q == '.';
+      int digits;
+      bool point;
       int fractionDigits = 0;
-      if (point) {
-        ++q;
-        fractionDigits = readDigits(q, mantissa);
-        digits += fractionDigits;
-      }
-      if (digits > 17) [[unlikely]] {
-        reset();
-        return false;
+      if (!shortNumber(q, mantissa, digits, point, fractionDigits)) [[unlikely]] {
+        digits = readDigits(q, mantissa);
+        point = *q == '.';
+        if (point) {
+          ++q;
+          fractionDigits = readDigits(q, mantissa);
+          digits += fractionDigits;
+        }
+        if (digits > 17) {
+          reset(words_);  // fresh again, where it is
+          return false;
+        }
       }
       // A blank may still lead on to more of the number: that is the other reading's to take.
       // Otherwise the blanks after the word are passed over once, here.
@@ -223,7 +272,7 @@ bool BlockScanner::readPlainLine(const unsigned char* start, int length) {
       if (next != q) {
         const std::uint8_t after = kKind[*next];
         if (after == kDigit || after == kPoint || (after == kSign && q == p)) {
-          reset();
+          reset(words_);  // fresh again, where it is
           return false;
         }
       }
