@@ -34,28 +34,64 @@ constexpr std::array<std::uint8_t, 256> kKind = [] {
   return table;
 }();
 
-constexpr std::array<std::int8_t, 256> kAddressOf = [] {
-  std::array<std::int8_t, 256> table{};
-  table.fill(-1);
-  const auto put = [&table](char upper, Address a) {
-    table[static_cast<unsigned char>(upper)] = static_cast<std::int8_t>(a);
-    table[static_cast<unsigned char>(upper - 'A' + 'a')] = static_cast<std::int8_t>(a);
+// What a word's letter writes: an Address, a G or an M code, or nothing the estimate reads.
+constexpr std::uint8_t kGWord = kAddressCount;
+constexpr std::uint8_t kMWord = kAddressCount + 1;
+constexpr std::uint8_t kOtherWord = kAddressCount + 2;
+
+constexpr std::array<std::uint8_t, 256> kWordOf = [] {
+  std::array<std::uint8_t, 256> table{};
+  table.fill(kOtherWord);
+  const auto put = [&table](char upper, std::uint8_t word) {
+    table[static_cast<unsigned char>(upper)] = word;
+    table[static_cast<unsigned char>(upper - 'A' + 'a')] = word;
   };
-  put('O', Address::O);
-  put('X', Address::X);
-  put('Y', Address::Y);
-  put('Z', Address::Z);
-  put('I', Address::I);
-  put('J', Address::J);
-  put('K', Address::K);
-  put('R', Address::R);
-  put('F', Address::F);
-  put('P', Address::P);
-  put('Q', Address::Q);
-  put('L', Address::L);
-  put('S', Address::S);
-  put('U', Address::U);
-  table[':'] = static_cast<std::int8_t>(Address::O);
+  const auto address = [](Address a) { return static_cast<std::uint8_t>(a); };
+  put('O', address(Address::O));
+  put('X', address(Address::X));
+  put('Y', address(Address::Y));
+  put('Z', address(Address::Z));
+  put('I', address(Address::I));
+  put('J', address(Address::J));
+  put('K', address(Address::K));
+  put('R', address(Address::R));
+  put('F', address(Address::F));
+  put('P', address(Address::P));
+  put('Q', address(Address::Q));
+  put('L', address(Address::L));
+  put('S', address(Address::S));
+  put('U', address(Address::U));
+  put('G', kGWord);
+  put('M', kMWord);
+  table[':'] = address(Address::O);
+  return table;
+}();
+
+// The group of each G code the estimate follows; kGroupCount (the spare entry) for the others.
+constexpr std::array<std::uint8_t, 256> kGroupOf = [] {
+  std::array<std::uint8_t, 256> table{};
+  table.fill(kGroupCount);
+  const auto put = [&table](Group g, std::initializer_list<int> codes) {
+    for (int code : codes) table[static_cast<size_t>(code)] = static_cast<std::uint8_t>(g);
+  };
+  put(Group::Motion, {0, 1, 2, 3, 73, 74, 76, 80, 81, 82, 83, 84, 85, 86, 87, 88, 89});
+  put(Group::Plane, {17, 18, 19});
+  put(Group::Distance, {90, 91});
+  put(Group::Units, {20, 21});
+  put(Group::FeedMode, {94, 95});
+  put(Group::Retract, {98, 99});
+  // One-shot codes; G10, G52 and G65 carry axis words as data, not as a move.
+  put(Group::OneShot, {4, 10, 28, 30, 52, 53, 65, 92});
+  return table;
+}();
+
+// What an M code tells of the program's end and of calls.
+constexpr std::array<std::uint8_t, 256> kFlagsOfM = [] {
+  std::array<std::uint8_t, 256> table{};
+  table[2] = BlockWords::kProgramEnd;
+  table[30] = BlockWords::kProgramEnd;
+  table[99] = BlockWords::kProgramEnd | BlockWords::kSubprogramEnd;
+  table[98] = BlockWords::kCall;
   return table;
 }();
 
@@ -86,56 +122,71 @@ inline int readDigits(const unsigned char*& q, std::uint64_t& mantissa) {
     const std::uint64_t notDigit = (t | (t + 0x7676767676767676ULL)) & 0x8080808080808080ULL;
     const int n = notDigit == 0 ? 8 : std::countr_zero(notDigit) / 8;
     if (n == 0) return count;
-    // The n digits at the top, zeros before them; then pairs, fours and eights are combined.
+    // The n digits at the top, zeros before them; then pairs, fours and eights are combined,
+    // each by one multiplication that adds the higher part times its weight to the lower.
     std::uint64_t v = t << (8 * (8 - n));
-    v = (v * 10) + (v >> 8);
-    v = (((v & 0x000000FF000000FFULL) * (100 + (1000000ULL << 32))) +
-         (((v >> 16) & 0x000000FF000000FFULL) * (1 + (10000ULL << 32)))) >>
-        32;
-    mantissa = mantissa * kWholePowersOfTen[static_cast<size_t>(n)] + (v & 0xFFFFFFFFULL);
+    v = (v * (1 + (10 << 8))) >> 8;
+    v = ((v & 0x00FF00FF00FF00FFULL) * (1 + (100 << 16))) >> 16;
+    v = ((v & 0x0000FFFF0000FFFFULL) * (1 + (10000ULL << 32))) >> 32;
+    mantissa = mantissa * kWholePowersOfTen[static_cast<size_t>(n)] + v;
     q += n;
     count += n;
     if (n < 8 || count > 17) return count;
   }
 }
 
-}  // namespace
-
-void BlockScanner::takeCode(unsigned char letter, const WordNumber& n) {
-  // Read as a whole number: a code with a fraction (G43.4, G81.1) is none of those the estimate
-  // follows, and a G or M word needs no division.
-  if ((n.negative && n.mantissa != 0) || n.droppedIntegerDigits > 0 || n.fractionDigits > 18) return;
-  std::uint64_t whole = n.mantissa;
-  if (n.fractionDigits > 0) {
-    const auto unit = static_cast<std::uint64_t>(kPowersOfTen[static_cast<size_t>(n.fractionDigits)]);
-    if (whole % unit != 0) return;
-    whole /= unit;
-  }
-  if (whole > 255) return;
-  const auto code = static_cast<std::uint8_t>(whole);
-  if (letter == 'G') {
-    switch (code) {
-      case 0: case 1: case 2: case 3: case 73: case 74: case 76:
-      case 80: case 81: case 82: case 83: case 84: case 85: case 86: case 87: case 88: case 89:
-        words_.motion = code;
-        break;
-      case 17: case 18: case 19: words_.plane = code; break;
-      case 90: case 91: words_.distance = code; break;
-      case 20: case 21: words_.units = code; break;
-      case 94: case 95: words_.feedMode = code; break;
-      case 98: case 99: words_.retract = code; break;
-      // One-shot codes; G10, G52 and G65 carry axis words as data, not as a move.
-      case 4: case 10: case 28: case 30: case 52: case 53: case 65: case 92: words_.oneShot = code; break;
-      default: break;
-    }
-  } else if (code == 30 || code == 2) {
-    words_.flags |= BlockWords::kProgramEnd;
-  } else if (code == 99) {
-    words_.flags |= BlockWords::kProgramEnd | BlockWords::kSubprogramEnd;
-  } else if (code == 98) {
-    words_.flags |= BlockWords::kCall;
-  }
+// The value of the n digits (at most eight) whose values are the low bytes of t: they are moved
+// to the top, zeros before them, then pairs, fours and eights are combined, each by one
+// multiplication that adds the higher part times its weight to the lower.
+inline std::uint64_t digitsValue(std::uint64_t t, int n) {
+  std::uint64_t v = (t << ((8 * (8 - n)) & 63)) & (0 - static_cast<std::uint64_t>(n != 0));
+  v = (v * (1 + (10 << 8))) >> 8;
+  v = ((v & 0x00FF00FF00FF00FFULL) * (1 + (100 << 16))) >> 16;
+  return ((v & 0x0000FFFF0000FFFFULL) * (1 + (10000ULL << 32))) >> 32;
 }
+
+// Where a byte of t (a character less '0') is no digit, its top bit.
+inline std::uint64_t notDigits(std::uint64_t t) { return (t | (t + 0x7676767676767676ULL)) & 0x8080808080808080ULL; }
+
+// A number of at most seven characters besides its sign, digits and perhaps a point, with a
+// character that is neither after it, from the eight bytes from q on at once: true, with q moved
+// past it. False, with nothing changed, for a longer number.
+inline bool shortNumber(const unsigned char*& q, std::uint64_t& mantissa, int& digits, bool& point,
+                        int& fractionDigits) {
+  std::uint64_t x;
+  std::memcpy(&x, q, sizeof x);
+  const std::uint64_t t = x - 0x3030303030303030ULL;  // a digit's byte becomes its value
+  const int whole = std::countr_zero(notDigits(t)) / 8;  // 8 when all are digits
+  if (whole == 8) return false;
+  if (q[whole] != '.') {
+    mantissa = digitsValue(t, whole);
+    digits = whole;
+    point = false;
+    fractionDigits = 0;
+    q += whole;
+    return true;
+  }
+  // The characters after the point moved down over it (before the subtraction, whose borrow
+  // from the point would take one off the next digit); the top byte, left empty, made no digit.
+  const std::uint64_t below = (std::uint64_t{1} << (8 * whole)) - 1;  // whole is at most 7
+  const std::uint64_t joined = ((x & below) | ((x >> 8) & ~below) | 0xFF00000000000000ULL) - 0x3030303030303030ULL;
+  const int all = std::countr_zero(notDigits(joined)) / 8;
+  if (all == 7) return false;  // the eighth byte is a digit too: more may follow
+  mantissa = digitsValue(joined, all);
+  digits = all;
+  point = true;
+  fractionDigits = all - whole;
+  q += all + 1;
+  return true;
+}
+
+// A double with its sign turned when `negative`, without a branch on a sign that is as often
+// one as the other.
+inline double withSign(double value, bool negative) {
+  return std::bit_cast<double>(std::bit_cast<std::uint64_t>(value) ^ (static_cast<std::uint64_t>(negative) << 63));
+}
+
+}  // namespace
 
 void BlockScanner::endWord() {
   state_ = State::Between;
@@ -145,25 +196,43 @@ void BlockScanner::endWord() {
   putWord(n.letter, n.value, n.digits, index);
 }
 
+void BlockScanner::takeCode(bool gCode, const WordNumber& n) {
+  // Read as a whole number: a code with a fraction (G43.4, G81.1) is none of those the estimate
+  // follows, and a G or M word needs no division.
+  if ((n.negative && n.mantissa != 0) || n.droppedIntegerDigits > 0 || n.fractionDigits > 18) return;
+  std::uint64_t whole = n.mantissa;
+  if (n.fractionDigits > 0) [[unlikely]] {
+    const auto unit = static_cast<std::uint64_t>(kPowersOfTen[static_cast<size_t>(n.fractionDigits)]);
+    if (whole % unit != 0) return;
+    whole /= unit;
+  }
+  if (whole > 255) return;
+  // A G code of no group goes to the spare entry; an M code that tells nothing adds no flag.
+  if (gCode) {
+    words_->codes[kGroupOf[whole]] = static_cast<std::uint8_t>(whole);
+  } else {
+    words_->flags |= kFlagsOfM[whole];
+  }
+}
+
 inline void BlockScanner::putWord(unsigned char letter, const WordNumber& n, int digits, int index) {
-  letter = static_cast<unsigned char>(letter & ~0x20);  // upper case
-  if (letter == 'G' || letter == 'M') {
-    takeCode(letter, n);
+  const unsigned word = kWordOf[letter];
+  if (word >= kAddressCount) {
+    if (word != kOtherWord) takeCode(word == kGWord, n);
     return;
   }
-  const int address = kAddressOf[letter];
-  if (address < 0) return;
-  if (address == static_cast<int>(Address::O) && index == 0) words_.flags |= BlockWords::kNumbered;
-  const auto bit = static_cast<std::uint16_t>(1u << address);
-  if (words_.found & bit) return;
-  words_.found = static_cast<std::uint16_t>(words_.found | bit);
-  if (n.point) words_.points = static_cast<std::uint16_t>(words_.points | bit);
+  if (word == static_cast<unsigned>(Address::O) && index == 0) words_->flags |= BlockWords::kNumbered;
+  const auto bit = static_cast<std::uint16_t>(1u << word);
+  if (words_->found & bit) [[unlikely]] return;  // the first word of an address counts
+  words_->found = static_cast<std::uint16_t>(words_->found | bit);
+  words_->points = static_cast<std::uint16_t>(words_->points | (static_cast<unsigned>(n.point) << word));
   // Only the words kept are worked out: a division takes about as long as reading the digits.
-  double value = static_cast<double>(n.mantissa);
+  // The mantissa stays below 2^63: converted as a signed number, with no test for the top bit.
+  double value = static_cast<double>(static_cast<std::int64_t>(n.mantissa));
   if (n.droppedIntegerDigits > 0) [[unlikely]] value *= powerOfTen(n.droppedIntegerDigits);
   if (n.fractionDigits > 0) value /= powerOfTen(n.fractionDigits);
-  words_.numbers[static_cast<size_t>(address)] = n.negative ? -value : value;
-  if (address == static_cast<int>(Address::P)) words_.pDigits = static_cast<std::uint8_t>(std::min(digits, 255));
+  words_->numbers[word] = withSign(value, n.negative);
+  if (word == static_cast<unsigned>(Address::P)) words_->pDigits = static_cast<std::uint8_t>(std::min(digits, 255));
 }
 
 bool BlockScanner::readPlainLine(const unsigned char* start, int length) {
@@ -173,32 +242,39 @@ bool BlockScanner::readPlainLine(const unsigned char* start, int length) {
   while (p < e) {
     const std::uint8_t kind = kKind[*p++];
     if (kind == kLetter) [[likely]] {
-      const unsigned char letter = p[-1] == ':' ? static_cast<unsigned char>('O') : p[-1];
+      const unsigned char letter = p[-1];
       // The line ends at a CR or LF, which no number reads past.
       const unsigned char* q = p;
       const bool negative = *q == '-';
       q += *q == '-' || *q == '+';
       std::uint64_t mantissa = 0;
-      int digits = readDigits(q, mantissa);
-      const bool point = *q == '.';
+      int digits;
+      bool point;
       int fractionDigits = 0;
-      if (point) {
-        ++q;
-        fractionDigits = readDigits(q, mantissa);
-        digits += fractionDigits;
-      }
-      if (digits > 17) [[unlikely]] {
-        reset();
-        return false;
+      if (!shortNumber(q, mantissa, digits, point, fractionDigits)) [[unlikely]] {
+        digits = readDigits(q, mantissa);
+        point = *q == '.';
+        if (point) {
+          ++q;
+          fractionDigits = readDigits(q, mantissa);
+          digits += fractionDigits;
+        }
+        if (digits > 17) {
+          reset(words_);  // fresh again, where it is
+          return false;
+        }
       }
       // A blank may still lead on to more of the number: that is the other reading's to take.
       // Otherwise the blanks after the word are passed over once, here.
+      // (The CR or LF that ends the line is no blank, and no part of a number.)
       const unsigned char* next = q;
-      while (next < e && kKind[*next] == kBlank) ++next;
-      if (next != q && next < e &&
-          (kKind[*next] == kDigit || kKind[*next] == kPoint || (kKind[*next] == kSign && q == p))) {
-        reset();
-        return false;
+      while (kKind[*next] == kBlank) ++next;
+      if (next != q) {
+        const std::uint8_t after = kKind[*next];
+        if (after == kDigit || after == kPoint || (after == kSign && q == p)) {
+          reset(words_);  // fresh again, where it is
+          return false;
+        }
       }
       if (digits > 0) putWord(letter, {negative, point, fractionDigits, 0, mantissa}, digits, index);
       ++index;
@@ -210,8 +286,8 @@ bool BlockScanner::readPlainLine(const unsigned char* start, int length) {
       p = e;
     }
   }
-  words_.length = length;
-  if (length == 1 && *start == '%') words_.flags |= BlockWords::kPercentOnly;
+  words_->length = length;
+  if (length == 1 && *start == '%') words_->flags |= BlockWords::kPercentOnly;
   return true;
 }
 
@@ -222,8 +298,8 @@ void BlockScanner::finish() {
 
 void BlockScanner::add(unsigned char c) {
   if (c == kOtherCharacter) {
-    ++words_.length;
-    words_.flags &= static_cast<std::uint8_t>(~BlockWords::kPercentOnly);
+    ++words_->length;
+    words_->flags &= static_cast<std::uint8_t>(~BlockWords::kPercentOnly);
     // Inside a comment it is comment text; elsewhere it ends a word and starts none.
     if (state_ == State::Number) endWord();
     return;
@@ -242,7 +318,7 @@ const unsigned char* BlockScanner::add(const unsigned char* p, const unsigned ch
       case State::Between:
         if (kind == kLetter) {
           number_ = Number{};
-          number_.letter = c == ':' ? static_cast<unsigned char>('O') : c;
+          number_.letter = c;
           state = State::Number;
         } else if (kind == kOpen) {
           state = State::Comment;
@@ -292,11 +368,11 @@ const unsigned char* BlockScanner::add(const unsigned char* p, const unsigned ch
   }
   state_ = state;
   if (p != start) {
-    if (words_.length == 0) {
-      if (*start == '%') words_.flags |= BlockWords::kPercentOnly;
+    if (words_->length == 0) {
+      if (*start == '%') words_->flags |= BlockWords::kPercentOnly;
     }
-    words_.length += p - start;
-    if (words_.length != 1) words_.flags &= static_cast<std::uint8_t>(~BlockWords::kPercentOnly);
+    words_->length += p - start;
+    if (words_->length != 1) words_->flags &= static_cast<std::uint8_t>(~BlockWords::kPercentOnly);
   }
   return p;
 }

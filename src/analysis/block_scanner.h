@@ -29,20 +29,39 @@ class BlockScanner {
   // Ends the block: a word still being read ends with it.
   void finish();
 
-  // The values of words not found are left as they were: they mean nothing.
-  void reset() {
-    std::memset(static_cast<void*>(&words_), 0, offsetof(BlockWords, motion));
-    std::memset(&words_.motion, kNoCode, offsetof(BlockWords, flags) - offsetof(BlockWords, motion));
-    words_.flags = 0;
-    words_.pDigits = 0;
+  BlockScanner() = default;
+  // A copy holds the block read so far in a record of its own.
+  BlockScanner(const BlockScanner& other)
+      : own_(*other.words_), state_(other.state_), number_(other.number_), wordCount_(other.wordCount_) {}
+  BlockScanner& operator=(const BlockScanner& other) {
+    if (this != &other) {
+      own_ = *other.words_;
+      words_ = &own_;
+      state_ = other.state_;
+      number_ = other.number_;
+      wordCount_ = other.wordCount_;
+    }
+    return *this;
+  }
+
+  // Starts a fresh block, built at `place` (where its reader will find it, so that it need not
+  // be copied there), or in the scanner's own record. The values of words not found are left as
+  // they were: they mean nothing.
+  void reset(BlockWords* place = nullptr) {
+    words_ = place ? place : &own_;
+    // Two plain stores rather than a call: this runs once a block.
+    std::memset(static_cast<void*>(words_), 0, offsetof(BlockWords, codes));
+    static constexpr std::uint64_t kNoCodes = ~std::uint64_t{0};
+    static_assert(sizeof words_->codes == sizeof kNoCodes && kNoCode == 0xFF);
+    std::memcpy(words_->codes.data(), &kNoCodes, sizeof kNoCodes);
     state_ = State::Between;
     wordCount_ = 0;
   }
 
-  const BlockWords& words() const { return words_; }
+  const BlockWords& words() const { return *words_; }
 
   // No character of the block taken yet.
-  bool isFresh() const { return words_.length == 0; }
+  bool isFresh() const { return words_->length == 0; }
 
   // Takes a whole line [start, start + length) of characters other than CR, LF and bytes outside
   // ASCII, ended by a CR or LF with at least eight readable bytes from it on, into a fresh block. False, with the block left fresh, when a word on the line has a
@@ -73,9 +92,10 @@ class BlockScanner {
   void endWord();
   // Puts one word that has a number into the block; `index` counts the words before it.
   void putWord(unsigned char letter, const WordNumber& number, int digits, int index);
-  void takeCode(unsigned char letter, const WordNumber& number);
+  void takeCode(bool gCode, const WordNumber& number);
 
-  BlockWords words_;
+  BlockWords own_;
+  BlockWords* words_ = &own_;  // where the block is built
   State state_ = State::Between;
   Number number_;
   int wordCount_ = 0;

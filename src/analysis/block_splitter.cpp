@@ -15,7 +15,19 @@ BlockSplitter::BlockSplitter(qsizetype bufferSize)
 
 void BlockSplitter::start(BlockConsumer& consumer) {
   consumer_ = &consumer;
+  into_ = nullptr;
+  count_ = nullptr;
   block_.reset();
+  recordOpen_ = false;
+  afterCr_ = false;
+  remainder_ = Remainder::None;
+}
+
+void BlockSplitter::startInto(BlockWords* blocks, std::size_t& count) {
+  consumer_ = nullptr;
+  into_ = blocks;
+  count_ = &count;
+  block_.reset(blocks + count);
   recordOpen_ = false;
   afterCr_ = false;
   remainder_ = Remainder::None;
@@ -86,8 +98,7 @@ const unsigned char* BlockSplitter::plainLines(const unsigned char* p, const uns
     }
     // An empty line is an empty block, as the fresh block already is.
     if (length > 0 && !block_.readPlainLine(line, length)) return line;
-    consumer_->take(block_.words());
-    block_.reset();
+    handOn();
     recordOpen_ = *lineEnd == '\n';  // an LF ends a block, not the record
     const int taken = length + endLength;
     line += taken;
@@ -131,8 +142,7 @@ void BlockSplitter::endRecord() {
 
 void BlockSplitter::endBlock() {
   block_.finish();
-  consumer_->take(block_.words());
-  block_.reset();
+  handOn();
 }
 
 qint64 BlockSplitter::stream(const std::function<qint64(unsigned char*, qint64)>& read) {

@@ -4,6 +4,7 @@
 // or a lone CR; an LF inside a record ends a block.
 
 #include <QtGlobal>
+#include <cstddef>
 #include <functional>
 #include <vector>
 
@@ -26,6 +27,10 @@ class BlockSplitter {
 
   // Starts a file whose blocks go to `consumer`.
   void start(BlockConsumer& consumer);
+  // Starts a piece whose blocks are built in place, one after another from blocks[count] on,
+  // counting them in `count`: no copy of a block, nor a call to hand it on. Room is needed for
+  // one record more than the blocks the piece holds (the next block is begun at once).
+  void startInto(BlockWords* blocks, std::size_t& count);
 
   // Reads through `read` (bytes read, 0 at the end, negative on an error) to the end; the
   // negative status of a failed read, else 0. Blocks that ended before a failed read have been
@@ -50,8 +55,22 @@ class BlockSplitter {
   void character(unsigned char c);
   void endRecord();
   void endBlock();
+  // Hands the finished block on and begins the next.
+  void handOn() {
+    if (into_) {
+      BlockWords* const at = into_ + (*count_)++;
+      // A block begun in the piece before was built aside, in the scanner's own record.
+      if (&block_.words() != at) *at = block_.words();
+      block_.reset(at + 1);
+    } else {
+      consumer_->take(block_.words());
+      block_.reset();
+    }
+  }
 
   BlockConsumer* consumer_ = nullptr;
+  BlockWords* into_ = nullptr;
+  std::size_t* count_ = nullptr;
   BlockScanner block_;
   std::vector<unsigned char> buffer_;
 

@@ -8,48 +8,12 @@
 
 #include "analysis/line_characters.h"
 
-#if defined(__SSE2__)
-#include <immintrin.h>
-#endif
-
 namespace korvane {
 
 namespace {
 
 // Room before a chunk for the first bytes of a character that the chunk before it ended within.
 constexpr std::size_t kHeadroom = 8;
-
-// Stores that bypass this core's cache: most blocks are measured on the other core, and an
-// ordinary store would first fetch each line of the slot back from it, block after block.
-void copyPastCache(BlockWords* to, const BlockWords& from) {
-#if defined(__SSE2__)
-  static_assert(sizeof(BlockWords) % 16 == 0 && alignof(BlockWords) >= 16);
-  const auto* source = reinterpret_cast<const __m128i*>(&from);
-  auto* target = reinterpret_cast<__m128i*>(to);
-  [&]<std::size_t... i>(std::index_sequence<i...>) {
-    (_mm_stream_si128(target + i, _mm_load_si128(source + i)), ...);
-  }(std::make_index_sequence<sizeof(BlockWords) / 16>{});
-#else
-  *to = from;
-#endif
-}
-
-// Makes the stores above visible before the lock hands the chunk on.
-void publishStores() {
-#if defined(__SSE2__)
-  _mm_sfence();
-#endif
-}
-
-class AppendBlocks final : public BlockConsumer {
- public:
-  AppendBlocks(BlockWords* blocks, std::size_t& count) : blocks_(blocks), count_(count) {}
-  void take(const BlockWords& words) override { copyPastCache(blocks_ + count_++, words); }
-
- private:
-  BlockWords* blocks_;
-  std::size_t& count_;
-};
 
 }  // namespace
 
@@ -94,7 +58,8 @@ ChunkPipeline::ChunkPipeline(qsizetype chunkSize, int slotCount, int helperCount
   for (int i = 0; i < std::max(slotCount, 2) + helperCount_ - 1; ++i) {
     auto slot = std::make_unique<Slot>();
     slot->bytes.resize(kHeadroom + static_cast<std::size_t>(chunkSize_));
-    const std::size_t room = static_cast<std::size_t>(chunkSize_) + 1;
+    // The most blocks a chunk holds, and the one begun after the last.
+    const std::size_t room = static_cast<std::size_t>(chunkSize_) + 2;
     slot->blocks.reset(static_cast<BlockWords*>(
         ::operator new[](room * sizeof(BlockWords), std::align_val_t{alignof(BlockWords)})));
     slots_.push_back(std::move(slot));
@@ -173,8 +138,7 @@ void ChunkPipeline::fill(Slot& slot) {
 void ChunkPipeline::split(Slot& slot, std::unique_lock<std::mutex>& lock) {
   BlockSplitter splitter(0);
   slot.blockCount = 0;
-  AppendBlocks append(slot.blocks.get(), slot.blockCount);
-  splitter.start(append);
+  splitter.startInto(slot.blocks.get(), slot.blockCount);
   if (slot.continues) {
     // The chunk before was read first, so it is being split and will hand this on.
     changed_.wait(lock, [&] { return slot.from.ready; });
@@ -189,7 +153,6 @@ void ChunkPipeline::split(Slot& slot, std::unique_lock<std::mutex>& lock) {
   const bool whole = !slot.endsOpen && slot.status == 0;
   const unsigned char* const stopped = splitter.process(data + slot.begin, data + slot.end, whole);
   if (slot.last && slot.status == 0) splitter.finish();
-  publishStores();
   lock.lock();
   if (slot.endsOpen) handOnContinuation(slot.chunk + 1, splitter, stopped, data + slot.end);
   slot.state = Slot::State::Split;

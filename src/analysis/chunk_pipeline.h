@@ -34,7 +34,8 @@ class ChunkPipeline {
   static int helpersForThisMachine();
 
   // Memory stays bounded: a chunk of n bytes holds at most n + 1 blocks (a file of bare CRs has
-  // one per byte), so the slots hold at most slotCount × (chunkSize + 1) blocks whatever the file.
+  // one per byte), built where the measuring finds them, with room for the one begun after them:
+  // the slots hold at most slotCount × (chunkSize + 2) blocks whatever the file.
   // Each helper beyond the first gets a slot of its own.
   explicit ChunkPipeline(qsizetype chunkSize = kDefaultChunkSize, int slotCount = kDefaultSlotCount,
                          int helperCount = 1);

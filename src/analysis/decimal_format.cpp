@@ -1,5 +1,6 @@
 #include "analysis/decimal_format.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 
@@ -10,12 +11,14 @@ std::string formatFixed(double value, int decimals) {
   if (std::isinf(value)) return value < 0 ? "-inf" : "inf";
 
   // Shortest round-trip digits in scientific form: d.ddddde±xx.
-  char buffer[64];
-  const auto written = std::to_chars(buffer, buffer + sizeof buffer, std::fabs(value), std::chars_format::scientific);
-  std::string digits;
-  const char* p = buffer;
+  char scientific[48];
+  const auto written =
+      std::to_chars(scientific, scientific + sizeof scientific, std::fabs(value), std::chars_format::scientific);
+  char significant[24];
+  int count = 0;
+  const char* p = scientific;
   for (; p < written.ptr && *p != 'e'; ++p) {
-    if (*p != '.') digits += *p;
+    if (*p != '.') significant[count++] = *p;
   }
   // The exponent after 'e': "+05" or "-01" (from_chars takes no '+'). The text is not
   // terminated, so it is read only up to where to_chars wrote.
@@ -25,37 +28,48 @@ std::string formatFixed(double value, int decimals) {
   std::from_chars(exponentText, written.ptr, exponent);
 
   // The number is 0.<digits> × 10^(exponent + 1). Place the digits on a fixed grid: `point`
-  // digits before the decimal point, padded with zeros on both sides as needed.
+  // digits before the decimal point, padded with zeros on both sides as needed. The grid is
+  // one text filled with zeros, with room in front for a carry into a new first digit; a
+  // result row's figures fit in the string's own room, with nothing to allocate.
   int point = exponent + 1;
-  if (point < 0) {
-    digits.insert(0, static_cast<size_t>(-point), '0');
-    point = 0;
-  }
-  if (static_cast<int>(digits.size()) < point) digits.append(static_cast<size_t>(point) - digits.size(), '0');
-  const size_t kept = static_cast<size_t>(point + decimals);
-  if (digits.size() <= kept) {
-    digits.append(kept - digits.size(), '0');
-  } else {
-    const bool roundUp = digits[kept] >= '5';
-    digits.resize(kept);
+  const int leadingZeros = std::max(-point, 0);
+  point = std::max(point, 0);
+  const int kept = point + decimals;
+  const int placed = std::max(leadingZeros + count, point);
+  std::string grid(static_cast<size_t>(1 + std::max(placed, kept)), '0');
+  std::copy_n(significant, count, grid.begin() + 1 + leadingZeros);
+  int first = 1;  // where the digits start: 0 once a carry made a new one
+  if (placed > kept) {
+    const bool roundUp = grid[static_cast<size_t>(1 + kept)] >= '5';
     if (roundUp) {
-      int i = static_cast<int>(kept) - 1;
-      for (; i >= 0 && digits[static_cast<size_t>(i)] == '9'; --i) digits[static_cast<size_t>(i)] = '0';
-      if (i >= 0) {
-        ++digits[static_cast<size_t>(i)];
+      int i = kept;  // the last kept digit, in the grid
+      for (; i >= 1 && grid[static_cast<size_t>(i)] == '9'; --i) grid[static_cast<size_t>(i)] = '0';
+      if (i >= 1) {
+        ++grid[static_cast<size_t>(i)];
       } else {
-        digits.insert(digits.begin(), '1');
+        grid[0] = '1';
+        first = 0;
         ++point;
       }
     }
   }
 
-  std::string integral = digits.substr(0, static_cast<size_t>(point));
-  const size_t firstNonZero = integral.find_first_not_of('0');
-  integral = firstNonZero == std::string::npos ? "0" : integral.substr(firstNonZero);
-  std::string text = value < 0 ? "-" : "";
-  text += integral;
-  if (decimals > 0) text += '.' + digits.substr(static_cast<size_t>(point));
+  // Leading zeros of the whole part dropped, one kept.
+  const char* const digits = grid.data() + first;
+  int integralStart = 0;
+  while (integralStart < point && digits[integralStart] == '0') ++integralStart;
+  std::string text;
+  text.reserve(static_cast<size_t>(2 + point - integralStart + 1 + std::max(decimals, 0)));
+  if (value < 0) text += '-';
+  if (integralStart == point) {
+    text += '0';
+  } else {
+    text.append(digits + integralStart, static_cast<size_t>(point - integralStart));
+  }
+  if (decimals > 0) {
+    text += '.';
+    text.append(digits + point, static_cast<size_t>(decimals));
+  }
   return text;
 }
 

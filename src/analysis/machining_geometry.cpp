@@ -14,15 +14,6 @@ double helix(double planarLength, double along) { return std::sqrt(planarLength 
 
 }  // namespace
 
-PlanePoint inPlane(const Point& p, Plane plane) {
-  switch (plane) {
-    case Plane::ZX: return {p.z, p.x, p.y};
-    case Plane::YZ: return {p.y, p.z, p.x};
-    case Plane::XY: break;
-  }
-  return {p.x, p.y, p.z};
-}
-
 double arcLengthByCentre(const Point& from, const Point& to, Plane plane, double centreA, double centreB,
                          bool clockwise) {
   const PlanePoint s = inPlane(from, plane);

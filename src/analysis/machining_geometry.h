@@ -9,6 +9,7 @@ inline constexpr double kDefaultRapidRate = 5000;  // mm/min, unless the machine
 inline constexpr double kDefaultFeed = 100;        // mm/min in place of a feed of 0
 inline constexpr double kInitialFeed = 5000;       // mm/min at the start of every file
 inline constexpr double kTapePitch = 2.54;         // mm of tape per character
+inline constexpr double kMillimetresPerInch = 25.4;
 inline constexpr double kFullTurn = 2 * M_PI;
 
 struct Point {
@@ -35,7 +36,14 @@ struct PlanePoint {
   double b = 0;
   double n = 0;
 };
-PlanePoint inPlane(const Point& p, Plane plane);
+inline PlanePoint inPlane(const Point& p, Plane plane) {
+  switch (plane) {
+    case Plane::ZX: return {p.z, p.x, p.y};
+    case Plane::YZ: return {p.y, p.z, p.x};
+    case Plane::XY: break;
+  }
+  return {p.x, p.y, p.z};
+}
 
 // An arc (a helix where the normal coordinate changes) whose centre lies at `centre` (first and
 // second axis of the plane, relative to the start point). An end equal to the start in the

@@ -10,7 +10,10 @@ using namespace machining;
 
 namespace {
 
-QString fixedText(double value, int decimals) { return QString::fromStdString(formatFixed(value, decimals)); }
+QString fixedText(double value, int decimals) {
+  const std::string text = formatFixed(value, decimals);  // ASCII
+  return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
 
 }  // namespace
 

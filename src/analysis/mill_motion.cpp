@@ -1,28 +1,14 @@
 #include "analysis/mill_motion.h"
 
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 
 namespace korvane {
 
 using namespace machining;
 
-namespace {
-
-constexpr double kMillimetresPerInch = 25.4;
-
-}  // namespace
-
 void MillMotion::reset() { *this = MillMotion(rapidRate_); }
-
-double MillMotion::length(const BlockWords& w, Address a) const {
-  double value = w.number(a);
-  if (!w.hasPoint(a)) value *= inch_ ? 0.0001 : 0.001;
-  return inch_ ? value * kMillimetresPerInch : value;
-}
-
-bool MillMotion::hasAxisWord(const BlockWords& w) const {
-  return w.has(Address::X) || w.has(Address::Y) || w.has(Address::Z);
-}
 
 Point MillMotion::target(const BlockWords& w) const {
   const auto axis = [&](Address a, double now) {
@@ -30,11 +16,6 @@ Point MillMotion::target(const BlockWords& w) const {
     return absolute_ ? length(w, a) : now + length(w, a);
   };
   return {axis(Address::X, position_.x), axis(Address::Y, position_.y), axis(Address::Z, position_.z)};
-}
-
-double MillMotion::feedRate() const {
-  const double rate = perRevolution_ ? feed_ * spindle_ : feed_;
-  return rate > 0 ? rate : kDefaultFeed;
 }
 
 void MillMotion::rapid(const Point& to, Totals& totals) {
@@ -54,16 +35,29 @@ void MillMotion::dwell(double seconds, Totals& totals) const {
 }
 
 void MillMotion::setModes(const BlockWords& w) {
-  if (w.units != kNoCode) inch_ = w.units == 20;
-  if (w.distance != kNoCode) absolute_ = w.distance == 90;
-  if (w.plane != kNoCode) plane_ = w.plane == 17 ? Plane::XY : w.plane == 18 ? Plane::ZX : Plane::YZ;
-  if (w.feedMode != kNoCode) perRevolution_ = w.feedMode == 95;
-  if (w.retract != kNoCode) returnToR_ = w.retract == 99;
+  // Most blocks set no mode but the motion: the groups from the plane to the return level are
+  // looked at together first.
+  std::uint64_t codes;
+  static_assert(sizeof codes == sizeof w.codes);
+  std::memcpy(&codes, w.codes.data(), sizeof codes);
+  constexpr std::uint64_t kModes = 0x0000'FFFF'FFFF'FF00ULL;
+  static_assert(static_cast<int>(Group::Plane) == 1 && static_cast<int>(Group::Retract) == 5);
+  if ((codes & kModes) != kModes) {
+    if (const auto units = w.code(Group::Units); units != kNoCode) {
+      inch_ = units == 20;
+      incrementScale_[0] = inch_ ? 0.0001 : 0.001;
+    }
+    if (const auto distance = w.code(Group::Distance); distance != kNoCode) absolute_ = distance == 90;
+    if (const auto plane = w.code(Group::Plane); plane != kNoCode) {
+      plane_ = plane == 17 ? Plane::XY : plane == 18 ? Plane::ZX : Plane::YZ;
+    }
+    if (const auto feedMode = w.code(Group::FeedMode); feedMode != kNoCode) perRevolution_ = feedMode == 95;
+    if (const auto retract = w.code(Group::Retract); retract != kNoCode) returnToR_ = retract == 99;
+  }
   // F as written: mm/min (F100 and F100. alike), inch/min under G20, per revolution under G95.
   if (w.has(Address::F)) feed_ = w.number(Address::F) * (inch_ ? kMillimetresPerInch : 1);
   if (w.has(Address::S)) spindle_ = std::fabs(w.number(Address::S));
-  if (w.motion != kNoCode) {
-    const int code = w.motion;
+  if (const int code = w.code(Group::Motion); code != kNoCode) {
     if (code <= 3) {
       motion_ = code;
       cycle_ = 0;
@@ -77,7 +71,7 @@ void MillMotion::setModes(const BlockWords& w) {
 }
 
 void MillMotion::oneShot(const BlockWords& w, Totals& totals) {
-  switch (w.oneShot) {
+  switch (w.code(Group::OneShot)) {
     case 4:
       // P in milliseconds; X or U in seconds (without a point, in thousandths).
       if (w.has(Address::P)) {
@@ -121,7 +115,7 @@ void MillMotion::oneShot(const BlockWords& w, Totals& totals) {
 
 void MillMotion::apply(const BlockWords& w, Totals& totals) {
   setModes(w);
-  if (w.oneShot != kNoCode) {
+  if (w.code(Group::OneShot) != kNoCode) {
     oneShot(w, totals);
     return;
   }

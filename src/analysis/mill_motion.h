@@ -28,11 +28,19 @@ class MillMotion {
  private:
   // A length word in millimetres: a value without a decimal point is in the least input
   // increment (0.001 mm, or 0.0001 inch under G20).
-  double length(const BlockWords& w, Address a) const;
+  double length(const BlockWords& w, Address a) const {
+    // A value written with a point is multiplied by 1, exactly, rather than asked about: whether
+    // a word has one follows no pattern.
+    const double value = w.number(a) * incrementScale_[w.hasPoint(a)];
+    return inch_ ? value * machining::kMillimetresPerInch : value;
+  }
   // Where the axis words of the block lead: absolute or incremental, unwritten axes staying.
   machining::Point target(const BlockWords& w) const;
-  bool hasAxisWord(const BlockWords& w) const;
-  double feedRate() const;  // mm/min
+  bool hasAxisWord(const BlockWords& w) const { return w.has(Address::X) || w.has(Address::Y) || w.has(Address::Z); }
+  double feedRate() const {  // mm/min
+    const double rate = perRevolution_ ? feed_ * spindle_ : feed_;
+    return rate > 0 ? rate : machining::kDefaultFeed;
+  }
 
   void rapid(const machining::Point& to, Totals& totals);
   void feed(const machining::Point& to, Totals& totals);
@@ -53,6 +61,7 @@ class MillMotion {
   machining::Plane plane_ = machining::Plane::XY;
   bool absolute_ = true;
   bool inch_ = false;
+  double incrementScale_[2] = {0.001, 1.0};  // a length word without a point, with one
   bool perRevolution_ = false;
   bool returnToR_ = false;  // G99; G98 returns to the initial level
   double feed_ = machining::kInitialFeed;  // mm/min, or mm per revolution under G95

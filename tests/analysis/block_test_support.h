@@ -21,10 +21,8 @@ struct Block {
   std::vector<double> words;
 
   explicit Block(const BlockWords& w) : length(w.length), found(w.found), points(w.points) {
-    for (int code : {int{w.motion}, int{w.plane}, int{w.distance}, int{w.units}, int{w.feedMode}, int{w.retract},
-                     int{w.oneShot}, int{w.flags}, int{w.pDigits}}) {
-      codes += std::to_string(code) + ' ';
-    }
+    for (int g = 0; g < kGroupCount; ++g) codes += std::to_string(w.code(static_cast<Group>(g))) + ' ';
+    for (int code : {int{w.flags}, int{w.pDigits}}) codes += std::to_string(code) + ' ';
     for (int i = 0; i < kAddressCount; ++i) {
       if (w.has(static_cast<Address>(i))) words.push_back(w.number(static_cast<Address>(i)));
     }
