@@ -18,6 +18,7 @@ import json, os, random, signal, subprocess, sys, tempfile, time
 
 cli, machines, size_kb = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])
 BAUD = 38400
+consume = ["--consume", os.environ["SERVE_BENCH_CONSUME"]] if os.environ.get("SERVE_BENCH_CONSUME") else []
 
 def program(number, size, seed):
     rnd = random.Random(seed)
@@ -65,8 +66,9 @@ def run(count):
     env = dict(os.environ, windir=work)
 
     # The machines first, so that every Com n names its terminal when the service opens it; each
-    # punches its own program, then asks for O5000 and reads it into a 1024-character buffer
-    # executing at 3000 characters per second, so that flow control holds the service's sends.
+    # punches its own program, then asks for O5000 and reads it into a 256-character buffer, taken
+    # at the line rate (drip feed), or at SERVE_BENCH_CONSUME characters per second when that is
+    # set, so that flow control holds the service's sends.
     punched, procs = [], []
     for m in range(1, count + 1):
         text = program(1000 + m, size_kb * 1000, m)
@@ -76,7 +78,7 @@ def run(count):
         punched.append(text)
         procs.append(subprocess.Popen(
             [cli, "machine", "--link", str(m), "--baud", str(BAUD), "--punch", path, "--ask", "O5000",
-             "--buffer", "1024", "--consume", "3000", "--store", os.path.join(work, f"got{m}"),
+             "--buffer", "256", *consume, "--store", os.path.join(work, f"got{m}"),
              "--idle-exit", "60"], env=env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True))
     for m in range(1, count + 1):
         link = os.path.join(work, "korvane-ports", f"com{m}")
