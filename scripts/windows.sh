@@ -21,6 +21,14 @@ qt_prefix=$cache/qt
 jobs=${KORVANE_WINDOWS_JOBS:-2}
 triplet=x86_64-w64-mingw32
 build=$root/build/windows
+work=
+machine_pid=
+cleanup() {
+  [ -n "$machine_pid" ] && kill "$machine_pid" 2>/dev/null
+  [ -n "$work" ] && rm -rf "$work"
+  return 0
+}
+trap cleanup EXIT
 
 as_root=()
 if [ "$(id -u)" -ne 0 ]; then
@@ -107,8 +115,125 @@ EOF
   echo "windows.sh: Qt for Windows is ready in $qt_prefix" >&2
 }
 
+# The programs and the tests, cross-built against that Qt. Qt's own toolchain file chains to the
+# MinGW one and points at the host tools (moc, rcc, uic) of Debian's Qt.
+build() {
+  [ -f "$qt_prefix/.complete" ] || { echo "windows.sh: no Qt for Windows in $qt_prefix yet (scripts/windows.sh qt)" >&2; exit 1; }
+  cmake -S "$root" -B "$build" -G Ninja \
+    -DCMAKE_TOOLCHAIN_FILE="$qt_prefix/lib/cmake/Qt6/qt.toolchain.cmake" \
+    -DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache \
+    -DCMAKE_BUILD_TYPE=Release -DKORVANE_BUILD_BENCH=OFF >/dev/null
+  nice -n 10 cmake --build "$build" -j "$jobs"
+  echo "windows.sh: built $build/src/korvane.exe and $build/src/korvane-cli.exe" >&2
+}
+
+# Wine in a prefix of its own inside the cache, without the Mono and Gecko installers.
+wine_env() {
+  export WINEPREFIX=$cache/wine WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERRIDES="mscoree,mshtml="
+  export WINEARCH=win64
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    echo "windows.sh: creating the Wine prefix $WINEPREFIX" >&2
+    wineboot --init >/dev/null 2>&1 || true
+    wineserver -w
+  fi
+  wine_appdata=$(winepath -u "$(wine cmd /c 'echo %APPDATA%' 2>/dev/null | tr -d '\r')" 2>/dev/null)
+}
+
+# Writes bytes given as UTF-8 text to a file in code page 932 with CR LF line ends.
+write_cp932() {
+  python3 -c 'import sys; open(sys.argv[1], "wb").write(sys.stdin.read().replace("\n", "\r\n").encode("cp932"))' "$1"
+}
+
+run_tests() {
+  wine_env
+  export QT_QPA_PLATFORM=offscreen
+  local failed=0 t
+  for t in "$build"/tests/test_*.exe; do
+    echo "windows.sh: wine $(basename "$t")" >&2
+    if ! (cd "$root" && wine "$t" --gtest_brief=1); then failed=1; fi
+  done
+  [ "$failed" = 0 ] || { echo "windows.sh: tests failed under Wine" >&2; exit 1; }
+
+  # The Windows analysis against the Linux one, row for row, with the same settings.
+  [ -n "$work" ] || work=$(mktemp -d)
+  cmake --build "$root/build/release" --target korvane-cli -j "$jobs" >/dev/null 2>&1 || "$root/scripts/build.sh" release korvane-cli >/dev/null
+  local files=("$root"/resources/samples/*.nc "$root"/tests/data/analysis/*/*.nc)
+  mkdir -p "$work/xdg/korvane" "$wine_appdata/korvane"
+  printf '[COM1]\nﾊﾝﾄﾞｼｪｲｸ=1\nDCDDSR=0\n' | write_cp932 "$work/xdg/korvane/korvane.ini"
+  cp "$work/xdg/korvane/korvane.ini" "$wine_appdata/korvane/korvane.ini"
+  XDG_CONFIG_HOME=$work/xdg "$root/build/release/src/korvane-cli" analyze --profile 1 "${files[@]}" >"$work/linux.txt"
+  (cd "$root" && wine "$build/src/korvane-cli.exe" analyze --profile 1 "${files[@]}") | tr -d '\r' >"$work/windows.txt"
+  if ! diff -u "$work/linux.txt" "$work/windows.txt"; then
+    echo "windows.sh: korvane-cli analyze differs between Linux and Windows" >&2
+    exit 1
+  fi
+  echo "windows.sh: korvane-cli analyze gives the same $(wc -l <"$work/linux.txt") lines on Linux and Windows" >&2
+}
+
+# A send from the Windows program through Wine's COM1 to the simulated machine on a Linux
+# pseudo-terminal, with XON/XOFF: the machine must store the sample whole, without an overrun.
+send_through_wine() {
+  wine_env
+  [ -n "$work" ] || work=$(mktemp -d)
+  [ -x "$root/build/release/src/korvane-cli" ] || "$root/scripts/build.sh" release korvane-cli >/dev/null
+  rm -rf "$work/store" && mkdir -p "$work/store"
+  "$root/build/release/src/korvane-cli" machine --baud 9600 --buffer 128 --consume 300 \
+    --store "$work/store" --exit-after 1 --idle-exit 120 >"$work/machine.out" 2>"$work/machine.err" &
+  machine_pid=$!
+  local tty=
+  for _ in $(seq 50); do
+    tty=$(head -1 "$work/machine.out" 2>/dev/null || true)
+    [ -n "$tty" ] && break
+    sleep 0.1
+  done
+  [ -n "$tty" ] || { echo "windows.sh: the simulated machine did not start" >&2; cat "$work/machine.err" >&2; exit 1; }
+  echo "windows.sh: simulated machine on $tty, mapped to Wine's COM1" >&2
+  wine reg add 'HKLM\Software\Wine\Ports' /v COM1 /d "$tty" /f >/dev/null
+  wineserver -k || true  # Wine makes dosdevices/com1 from the key when it starts
+  wineserver -w || true
+  wine_env
+  mkdir -p "$wine_appdata/korvane"
+  printf '[COM1]\nｽﾋﾟｰﾄﾞ=9600\nﾊﾟﾘﾃｨ=N\nﾃﾞｰﾀ長=8\nｽﾄｯﾌﾟﾋﾞｯﾄ=2\nﾊﾝﾄﾞｼｪｲｸ=1\nDCDDSR=0\nﾎﾟｰﾄ=1\n[参照]\n開始ポート=1\n' \
+    | write_cp932 "$wine_appdata/korvane/korvane.ini"
+  local sample=$root/resources/samples/sample.nc
+  (cd "$root" && wine "$build/src/korvane-cli.exe" send --profile 1 "$sample") 2>&1 | tr -d '\r' | tail -3
+  wait "$machine_pid" || true
+  machine_pid=
+  cat "$work/machine.out" >&2
+  python3 - "$work/machine.out" "$sample" "$work/store" <<'PY'
+import json, pathlib, re, sys
+out = pathlib.Path(sys.argv[1]).read_text()
+summary = json.loads(out[out.index("{"):])
+def blocks(text):
+    return [b.strip() for b in re.split(r"[\r\n]+", text) if b.strip() and b.strip() != "%"]
+sent = blocks(pathlib.Path(sys.argv[2]).read_text(encoding="latin-1"))
+stored = summary.get("stored", [])
+assert len(stored) == 1 and stored[0]["complete"], f"no complete program stored: {stored}"
+got = blocks(pathlib.Path(stored[0]["file"]).read_text(encoding="latin-1"))
+assert got == sent, f"the stored program differs: {len(got)} blocks, {len(sent)} sent"
+assert summary.get("overruns", 0) == 0, f"overruns: {summary.get('overruns')}"
+print(f"windows.sh: the machine stored the sample whole through Wine's COM1: {len(got)} blocks, no overrun", file=sys.stderr)
+PY
+}
+
+package() {
+  local version; version=$(sed -n 's/^project(korvane VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
+  local stage=$build/package/korvane-$version-windows-x64
+  rm -rf "$build/package" && mkdir -p "$stage"
+  cmake --install "$build" --prefix "$stage" >/dev/null
+  x86_64-w64-mingw32-strip "$stage"/*.exe
+  (cd "$build/package" && zip -qr "$build/korvane-$version-windows-x64.zip" "korvane-$version-windows-x64")
+  makensis -V2 -DVERSION="$version" -DSTAGE="$stage" -DOUTFILE="$build/korvane-$version-windows-x64-setup.exe" \
+    "$root/packaging/windows/korvane.nsi"
+  echo "windows.sh: $build/korvane-$version-windows-x64.zip and $build/korvane-$version-windows-x64-setup.exe" >&2
+}
+
 case "$stage" in
   deps) deps ;;
   qt) deps; qt ;;
+  build) deps; qt; build ;;
+  test) run_tests; send_through_wine ;;
+  package) package ;;
+  all) deps; qt; build; run_tests; send_through_wine; package ;;
   *) echo "windows.sh: unknown stage $stage" >&2; exit 2 ;;
 esac
