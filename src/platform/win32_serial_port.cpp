@@ -62,6 +62,8 @@ struct Win32SerialPort::Io {
   bool eventsBroken = false;   // the driver cannot wait for port events: waits step instead
   QByteArray writing;          // the bytes of the outstanding write
   bool writePending = false;
+  QByteArray reading;          // the buffer of the outstanding read
+  bool readPending = false;
 
   Io() {
     readOv.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
@@ -145,7 +147,10 @@ bool Win32SerialPort::open(PortError* error) {
     }
     return fail(error, kErrPortBusy, QStringLiteral("ポートを設定できません"), win32ErrorText(e));
   }
-  // Reads return at once with what is there; the waits are on port events, not on the reads.
+  // A read returns what is there. Windows completes it at once, also with nothing, and wakes us
+  // through WaitCommEvent; Wine keeps it outstanding until something arrives (its
+  // WaitCommEvent answers "not supported"), so a read is left outstanding and its completion
+  // wakes the waits as well.
   COMMTIMEOUTS timeouts{};
   timeouts.ReadIntervalTimeout = MAXDWORD;
   SetCommTimeouts(h, &timeouts);
@@ -157,6 +162,8 @@ bool Win32SerialPort::open(PortError* error) {
   io_->eventsBroken = false;
   io_->writePending = false;
   io_->writing.clear();
+  io_->readPending = false;
+  io_->reading.resize(4096);
   charUs_ = std::max<qint64>(1, qint64(1'000'000) * line_.frameBits() / std::max(line_.rate, 1));
   lineFreeAtUs_ = 0;
   return true;
@@ -277,10 +284,12 @@ void Win32SerialPort::releaseDevice() {
   DWORD n = 0;
   if (io_->eventPending) GetOverlappedResult(h, &io_->eventOv, &n, TRUE);
   if (io_->writePending) GetOverlappedResult(h, &io_->writeOv, &n, TRUE);
+  if (io_->readPending) GetOverlappedResult(h, &io_->readOv, &n, TRUE);
   CloseHandle(h);
   io_->handle = INVALID_HANDLE_VALUE;
   io_->eventPending = false;
   io_->writePending = false;
+  io_->readPending = false;
   io_->writing.clear();
   outQueue_.clear();
   inBuffer_.clear();
@@ -290,26 +299,38 @@ void Win32SerialPort::releaseDevice() {
 int Win32SerialPort::pumpInput() {
   if (!isOpen() || failure_) return 0;
   int total = 0;
-  char buffer[4096];
   for (;;) {
-    DWORD room = sizeof buffer;
-    // The flow bytes must be seen even when nobody reads the input; data beyond the limit is
-    // then dropped by takeInput.
-    if (!highBitFlow()) room = static_cast<DWORD>(std::min<qsizetype>(room, kInputLimit - inBuffer_.size()));
-    if (room == 0) return total;
     DWORD n = 0;
-    ResetEvent(io_->readOv.hEvent);
-    if (!ReadFile(io_->handle, buffer, room, &n, &io_->readOv)) {
-      const DWORD e = GetLastError();
-      // With the read time-outs above a pending read completes at once.
-      if (e != ERROR_IO_PENDING || !GetOverlappedResult(io_->handle, &io_->readOv, &n, TRUE)) {
-        noteError(e == ERROR_IO_PENDING ? GetLastError() : e);
+    if (io_->readPending) {
+      if (!GetOverlappedResult(io_->handle, &io_->readOv, &n, FALSE)) {
+        const DWORD e = GetLastError();
+        if (e != ERROR_IO_INCOMPLETE) {
+          io_->readPending = false;
+          noteError(e);
+        }
+        return total;  // nothing yet: the outstanding read stays
+      }
+      io_->readPending = false;
+    } else {
+      // The flow bytes must be seen even when nobody reads the input; data beyond the limit is
+      // then dropped by takeInput.
+      qsizetype room = io_->reading.size();
+      if (!highBitFlow()) room = std::min(room, kInputLimit - inBuffer_.size());
+      if (room <= 0) return total;
+      ResetEvent(io_->readOv.hEvent);
+      if (!ReadFile(io_->handle, io_->reading.data(), static_cast<DWORD>(room), &n, &io_->readOv)) {
+        const DWORD e = GetLastError();
+        if (e == ERROR_IO_PENDING) {
+          io_->readPending = true;
+          continue;  // it may have completed already
+        }
+        noteError(e);
         return total;
       }
     }
     if (n == 0) return total;
     total += static_cast<int>(n);
-    takeInput(buffer, n);
+    takeInput(io_->reading.constData(), n);
   }
 }
 
@@ -411,20 +432,21 @@ bool Win32SerialPort::waitEvents(int timeoutMs) {
     if (GetLastError() == ERROR_IO_PENDING) {
       io_->eventPending = true;
     } else {
-      io_->eventsBroken = true;
+      io_->eventsBroken = true;  // Wine: the outstanding read and write wake us instead
     }
   }
-  HANDLE handles[2];
+  HANDLE handles[3];
   DWORD count = 0;
   if (io_->eventPending) handles[count++] = io_->eventOv.hEvent;
   if (io_->writePending) handles[count++] = io_->writeOv.hEvent;
-  if (io_->eventsBroken) timeoutMs = std::min(timeoutMs, kDrainStepMs);
+  if (io_->readPending) handles[count++] = io_->readOv.hEvent;
   if (count == 0) {
-    sleepMs(timeoutMs);
+    // Nothing that could wake us (no port events, input full): look again after a short step.
+    sleepMs(std::min(timeoutMs, kDrainStepMs));
     return false;
   }
   const DWORD r = WaitForMultipleObjects(count, handles, FALSE, static_cast<DWORD>(timeoutMs));
-  if (r == WAIT_TIMEOUT || r == WAIT_FAILED) return false;
+  if (r == WAIT_TIMEOUT || r == WAIT_FAILED || r >= WAIT_OBJECT_0 + count) return false;
   if (io_->eventPending && handles[r - WAIT_OBJECT_0] == io_->eventOv.hEvent) {
     DWORD n = 0;
     GetOverlappedResult(io_->handle, &io_->eventOv, &n, FALSE);
