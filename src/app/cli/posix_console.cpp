@@ -1,4 +1,4 @@
-// Ctrl-C and a polite kill end a transfer the way its abort button does.
+// The terminal on POSIX: Ctrl-C and a polite kill end a transfer the way its abort button does.
 #include <signal.h>
 
 #include <atomic>
@@ -26,5 +26,7 @@ void installAbortSignals(std::atomic<bool>* flag) {
   sigaction(SIGINT, &action, nullptr);
   sigaction(SIGTERM, &action, nullptr);
 }
+
+void prepareConsole() {}
 
 }  // namespace korvane::cli

@@ -1,4 +1,5 @@
-// Ctrl-C, Ctrl-Break and the console being closed end a transfer the way its abort button does.
+// The Windows console: Ctrl-C, Ctrl-Break and closing the console end a transfer the way its
+// abort button does, and the console shows the program's UTF-8 text.
 #include <windows.h>
 
 #include <atomic>
@@ -23,6 +24,11 @@ BOOL WINAPI onConsoleControl(DWORD event) {
 void installAbortSignals(std::atomic<bool>* flag) {
   gAbortFlag = flag;
   SetConsoleCtrlHandler(onConsoleControl, TRUE);
+}
+
+void prepareConsole() {
+  SetConsoleOutputCP(CP_UTF8);
+  SetConsoleCP(CP_UTF8);
 }
 
 }  // namespace korvane::cli
