@@ -226,6 +226,32 @@ package() {
   makensis -V2 -DVERSION="$version" -DSTAGE="$stage" -DOUTFILE="$build/korvane-$version-windows-x64-setup.exe" \
     "$root/packaging/windows/korvane.nsi"
   echo "windows.sh: $build/korvane-$version-windows-x64.zip and $build/korvane-$version-windows-x64-setup.exe" >&2
+  check_installer "$build/korvane-$version-windows-x64-setup.exe"
+}
+
+# Installs silently into a Wine prefix of its own, looks for the programs, the Start-menu entry
+# and the uninstall entry, and uninstalls again: nothing may be left.
+check_installer() {
+  local prefix; prefix=$(mktemp -d)
+  (
+    export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64
+    wineboot --init >/dev/null 2>&1 || true
+    wine "$1" /S >/dev/null 2>&1
+    wineserver -w
+    local dir="$prefix/drive_c/Program Files/korvane"
+    for f in korvane.exe korvane-cli.exe help/index.html samples/sample.nc uninstall.exe; do
+      [ -f "$dir/$f" ] || { echo "windows.sh: the installer did not install $f" >&2; exit 1; }
+    done
+    [ -f "$prefix/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/korvane/korvane.lnk" ] ||
+      { echo "windows.sh: the installer made no Start-menu entry" >&2; exit 1; }
+    wine 'C:\Program Files\korvane\uninstall.exe' /S >/dev/null 2>&1
+    sleep 3
+    wineserver -w
+    [ ! -e "$dir" ] || { echo "windows.sh: the uninstaller left $dir" >&2; exit 1; }
+    wineserver -k 2>/dev/null || true
+  ) || { rm -rf "$prefix"; exit 1; }
+  rm -rf "$prefix"
+  echo "windows.sh: the installer installs, makes its Start-menu entry and uninstalls cleanly" >&2
 }
 
 case "$stage" in

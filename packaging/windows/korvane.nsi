@@ -2,7 +2,8 @@
 ;   makensis -DVERSION=x.y.z -DSTAGE=<installed tree> -DOUTFILE=<setup.exe> korvane.nsi
 ; It installs the two programs with their help and samples into one folder, adds a Start-menu
 ; entry and an entry under Apps & features, and removes exactly that again.
-Unicode true
+; A 64-bit installer for the 64-bit programs (it runs under a 64-bit-only Wine as well).
+Target amd64-unicode
 SetCompressor /SOLID lzma
 
 !ifndef VERSION | STAGE | OUTFILE
