@@ -1,14 +1,19 @@
 #!/usr/bin/env bash
 # Cross-builds korvane for 64-bit Windows with MinGW-w64 and tests it under Wine.
 #
-#   scripts/windows.sh [all|deps|qt|build|test|package]     (default: all)
+#   scripts/windows.sh [all|deps|qt|build|test|analyze|send|package]     (default: all)
 #
 # deps     installs the cross compiler, Wine, Xvfb, NSIS and zip from Debian's packages
 # qt       builds a static Qt for Windows from Debian's qt6-base source package, once, into
 #          ${KORVANE_WINDOWS_CACHE:-/work/.cache/korvane-windows}/qt (about 70 minutes on two
 #          cores; reused when present; the log is qt-build.log there)
 # build    cross-builds korvane.exe, korvane-cli.exe and the tests into build/windows
-# test     runs the tests under Wine (headless, QT_QPA_PLATFORM=offscreen)
+# test     runs the tests under Wine (headless, QT_QPA_PLATFORM=offscreen), starts korvane.exe on
+#          Xvfb, then analyze and send below
+# analyze  korvane-cli analyze of the samples and analysis cases, Windows against Linux
+# send     the sample sent by the Windows korvane-cli through Wine's COM1 to the simulated
+#          machine on a Linux pseudo-terminal
+#          (KORVANE_WINDOWS_TARGETS="korvane-cli" scripts/windows.sh build builds only that)
 # package  build/windows/korvane-<version>-windows-x64.zip and the NSIS installer next to it
 #
 # The programs are linked statically: nothing to ship beside them but Windows' own DLLs.
@@ -124,7 +129,9 @@ build() {
     -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR="/usr/lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH)/cmake" \
     -DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache \
     -DCMAKE_BUILD_TYPE=Release -DKORVANE_BUILD_BENCH=OFF >/dev/null
-  nice -n 10 cmake --build "$build" -j "$jobs"
+  local targets=()
+  for t in ${KORVANE_WINDOWS_TARGETS:-}; do targets+=(--target "$t"); done
+  nice -n 10 cmake --build "$build" -j "$jobs" "${targets[@]}"
   echo "windows.sh: built $build/src/korvane.exe and $build/src/korvane-cli.exe" >&2
 }
 
@@ -155,7 +162,10 @@ run_tests() {
     if ! (cd "$root" && wine "$t" --gtest_brief=1); then failed=1; fi
   done
   [ "$failed" = 0 ] || { echo "windows.sh: tests failed under Wine" >&2; exit 1; }
+}
 
+gui_smoke() {
+  wine_env
   # The window program on Wine's own display driver, on Xvfb, with Qt's windows platform
   # plugin: it must come up and keep running (timeout ends it, status 124).
   local status=0
@@ -164,8 +174,11 @@ run_tests() {
   wineserver -w 2>/dev/null || true
   [ "$status" = 124 ] || { echo "windows.sh: korvane.exe ended early under Wine (status $status)" >&2; exit 1; }
   echo "windows.sh: korvane.exe runs under Wine" >&2
+}
 
-  # The Windows analysis against the Linux one, row for row, with the same settings.
+# The Windows analysis against the Linux one, row for row, with the same settings.
+compare_analysis() {
+  wine_env
   [ -n "$work" ] || work=$(mktemp -d)
   cmake --build "$root/build/release" --target korvane-cli -j "$jobs" >/dev/null 2>&1 || "$root/scripts/build.sh" release korvane-cli >/dev/null
   local files=("$root"/resources/samples/*.nc "$root"/tests/data/analysis/*/*.nc)
@@ -269,8 +282,10 @@ case "$stage" in
   deps) deps ;;
   qt) deps; qt ;;
   build) deps; qt; build ;;
-  test) run_tests; send_through_wine ;;
+  test) run_tests; gui_smoke; compare_analysis; send_through_wine ;;
+  analyze) compare_analysis ;;
+  send) send_through_wine ;;
   package) package ;;
-  all) deps; qt; build; run_tests; send_through_wine; package ;;
+  all) deps; qt; build; run_tests; gui_smoke; compare_analysis; send_through_wine; package ;;
   *) echo "windows.sh: unknown stage $stage" >&2; exit 2 ;;
 esac
