@@ -2,6 +2,7 @@
 // Lengths of the moves of an NC program, in millimetres.
 
 #include <cmath>
+#include <numbers>
 
 namespace korvane::machining {
 
@@ -10,7 +11,7 @@ inline constexpr double kDefaultFeed = 100;        // mm/min in place of a feed 
 inline constexpr double kInitialFeed = 5000;       // mm/min at the start of every file
 inline constexpr double kTapePitch = 2.54;         // mm of tape per character
 inline constexpr double kMillimetresPerInch = 25.4;
-inline constexpr double kFullTurn = 2 * M_PI;
+inline constexpr double kFullTurn = 2 * std::numbers::pi;
 
 struct Point {
   double x = 0;

@@ -18,6 +18,10 @@ QStringList dataDirectoryCandidates(const QString& name) {
     const QString beside =
         QDir::cleanPath(QCoreApplication::applicationDirPath() + QStringLiteral("/../share/") + relative);
     if (!candidates.contains(beside)) candidates << beside;
+#ifdef Q_OS_WIN
+    // The Windows package keeps help and samples in folders beside the programs.
+    candidates << QDir::cleanPath(QCoreApplication::applicationDirPath() + QLatin1Char('/') + name);
+#endif
   }
   return candidates;
 }

@@ -7,6 +7,7 @@
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
+#include <memory>
 #include <optional>
 
 namespace korvane {
@@ -20,6 +21,7 @@ inline constexpr int kMailErrCannotStart = 2;     // the sendmail program does n
 inline constexpr int kMailErrProgramFailed = 3;   // it ended with a non-zero exit status; its own text follows
 inline constexpr int kMailErrProgramCrashed = 4;  // it was killed by a signal, or the message could not be piped
 inline constexpr int kMailErrTimedOut = 5;        // it did not end within the time limit and was stopped
+inline constexpr int kMailErrNoClient = 6;        // no mail program is registered for Simple MAPI (Windows)
 
 struct MailError {
   int number = 0;
@@ -84,5 +86,8 @@ class SendmailMailer final : public Mailer {
   SendmailOptions options_;
   EventPump* pump_;
 };
+
+// The mail system of this computer: the sendmail program on POSIX, Simple MAPI on Windows.
+std::unique_ptr<Mailer> makeSystemMailer(EventPump* pump = nullptr);
 
 }  // namespace korvane

@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <memory>
 
 namespace korvane {
 
@@ -31,5 +32,9 @@ class SystemdPowerOff final : public PowerOff {
   QString program_;
   QStringList arguments_;
 };
+
+// The power-off of this computer: systemd on POSIX, ExitWindowsEx with the shutdown privilege
+// on Windows.
+std::unique_ptr<PowerOff> makeSystemPowerOff();
 
 }  // namespace korvane

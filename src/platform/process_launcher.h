@@ -19,7 +19,12 @@ class ProcessLauncher {
   // The desktop's opener: a web address, a "mailto:" address or a folder in the file manager.
   std::optional<QString> openUrl(const QString& url) { return startDetached(desktopOpener(), {url}); }
   std::optional<QString> openPath(const QString& path) { return startDetached(desktopOpener(), {path}); }
+#ifdef Q_OS_WIN
+  // Explorer opens a folder, and hands a web or "mailto:" address to the program registered for it.
+  static QString desktopOpener() { return QStringLiteral("explorer.exe"); }
+#else
   static QString desktopOpener() { return QStringLiteral("xdg-open"); }
+#endif
 
   // Where a failure shows that only comes after the start: the desktop opener starts but finds
   // no program for the address or folder. Called on the thread of the launcher, with a message
@@ -50,7 +55,12 @@ class QtProcessLauncher final : public ProcessLauncher {
 
  private:
   std::optional<QString> startWatched(const QString& program, const QStringList& args);
+#ifdef Q_OS_WIN
+  // Explorer's exit status says nothing: it is 1 after a successful hand-over too.
+  QStringList watched_;
+#else
   QStringList watched_{desktopOpener()};
+#endif
 };
 
 // Starts a command stored in the settings ("xdg-open", "/usr/bin/gedit", "gvim -p") with extra

@@ -5,8 +5,6 @@
 #include <QFileInfo>
 #include <QLocale>
 #include <QSaveFile>
-#include <QStringDecoder>
-#include <QStringEncoder>
 #include <cctype>
 #include <cerrno>
 #include <charconv>
@@ -107,18 +105,6 @@ bool beyondOne(const std::string& number) {
 }
 
 }  // namespace
-
-QByteArray encodeCp932(const QString& text, bool* ok) {
-  QStringEncoder encoder("Shift_JIS");
-  QByteArray bytes = encoder.encode(text);
-  if (ok) *ok = encoder.isValid() && !encoder.hasError();
-  return bytes;
-}
-
-QString decodeCp932(const QByteArray& bytes) {
-  QStringDecoder decoder("Shift_JIS");
-  return decoder.decode(bytes);
-}
 
 QByteArray truncateCp932(const QByteArray& bytes, int maxBytes) {
   if (bytes.size() <= maxBytes) return bytes;

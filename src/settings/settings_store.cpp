@@ -1,6 +1,8 @@
 #include "settings/settings_store.h"
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QStringList>
 #include <stdexcept>
 #include <variant>
@@ -135,11 +137,37 @@ SettingsStore::SettingsStore(QString iniPath) : iniPath_(std::move(iniPath)) {
 }
 
 QString SettingsStore::defaultIniPath() {
+#ifdef Q_OS_WIN
+  // The Windows folder is not writable for users; each keeps their own file.
+  const QString appData = qEnvironmentVariable("APPDATA");
+  if (!appData.isEmpty()) return QDir::fromNativeSeparators(appData) + QStringLiteral("/korvane/korvane.ini");
+#endif
   const QString windir = qEnvironmentVariable("windir");
   if (!windir.isEmpty()) return windir + QStringLiteral("/korvane.ini");
   QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
   if (config.isEmpty()) config = QDir::homePath() + QStringLiteral("/.config");
   return config + QStringLiteral("/korvane/korvane.ini");
+}
+
+QString SettingsStore::olderIniPath() {
+#ifdef Q_OS_WIN
+  const QString windir = qEnvironmentVariable("windir");
+  if (!windir.isEmpty() && !qEnvironmentVariable("APPDATA").isEmpty())
+    return QDir::fromNativeSeparators(windir) + QStringLiteral("/korvane.ini");
+#endif
+  return {};
+}
+
+QString adoptOlderSettingsFile(const QString& iniPath, const QString& olderPath) {
+  if (olderPath.isEmpty() || QFileInfo::exists(iniPath) || !QFileInfo(olderPath).isFile()) return {};
+  const QString from = QDir::toNativeSeparators(olderPath);
+  const QString to = QDir::toNativeSeparators(iniPath);
+  QFile older(olderPath);
+  if (QDir().mkpath(QFileInfo(iniPath).absolutePath()) && older.copy(iniPath)) {
+    return QStringLiteral("以前の設定ファイル %1 を %2 にコピーしました。これからはこちらの設定を使います。").arg(from, to);
+  }
+  return QStringLiteral("以前の設定ファイル %1 を %2 にコピーできません（%3）。既定の設定を使います。")
+      .arg(from, to, older.errorString());
 }
 
 QString SettingsStore::defaultEditor() {
@@ -170,6 +198,9 @@ PortProfile* SettingsStore::selectedProfile() {
 }
 
 void SettingsStore::loadSettings() {
+  loadNotice_.clear();
+  if (const QString older = olderIniPath(); !older.isEmpty() && iniPath_ == defaultIniPath())
+    loadNotice_ = adoptOlderSettingsFile(iniPath_, older);
   QString readError;
   const IniFile ini = IniFile::load(iniPath_, &readError);
   loadProblem_ = readError.isEmpty() ? QString()

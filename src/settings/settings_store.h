@@ -17,13 +17,22 @@ inline const QString kKeyFolder = QStringLiteral("ﾌｫﾙﾀﾞ");
 
 QString profileSection(int slot);  // "COM1".."COM10"
 
+// Copies the settings file olderPath to iniPath, byte for byte, when iniPath does not exist and
+// olderPath does. The message for the operator when it copied or failed to; empty when there
+// was nothing to do.
+QString adoptOlderSettingsFile(const QString& iniPath, const QString& olderPath);
+
 class SettingsStore {
  public:
   explicit SettingsStore(QString iniPath);
 
-  // $windir/korvane.ini when windir is set, otherwise korvane/korvane.ini under the XDG
-  // configuration folder ($XDG_CONFIG_HOME, default ~/.config).
+  // On Windows %APPDATA%\korvane\korvane.ini, each user's own. Elsewhere $windir/korvane.ini
+  // when windir is set, otherwise korvane/korvane.ini under the XDG configuration folder
+  // ($XDG_CONFIG_HOME, default ~/.config).
   static QString defaultIniPath();
+  // On Windows %windir%\korvane.ini, where earlier installations kept the settings; loading the
+  // default file copies it over once when the default file does not exist yet. Empty elsewhere.
+  static QString olderIniPath();
   // The editor used when none is stored: the desktop's opener on POSIX.
   static QString defaultEditor();
 
@@ -44,6 +53,9 @@ class SettingsStore {
   // After loadSettings: empty, or the message that the file is there but could not be read and
   // the defaults are in use. The file is then not written over either.
   const QString& loadProblem() const { return loadProblem_; }
+  // What loadSettings() did that the operator should hear of once: the settings file of an
+  // earlier installation taken over. Empty otherwise.
+  const QString& loadNotice() const { return loadNotice_; }
   void loadWindowSize();
   // Every profile key and the application keys but the start slot and the window size.
   bool saveSettings(QString* error = nullptr);
@@ -58,6 +70,7 @@ class SettingsStore {
  private:
   QString iniPath_;
   QString loadProblem_;
+  QString loadNotice_;
   std::array<PortProfile, kProfileSlots + 1> profiles_{};
   AppSettings app_;
 };

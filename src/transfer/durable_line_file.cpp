@@ -1,11 +1,11 @@
 #include "transfer/durable_line_file.h"
 
-#include <QFile>
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
+
+#include "platform/file_system.h"
 
 namespace korvane {
 
@@ -14,9 +14,7 @@ bool DurableLineFile::open(const QString& path) {
   path_ = path;
   reason_.clear();
   whole_ = 0;
-  do {
-    fd_ = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  } while (fd_ < 0 && errno == EINTR);
+  fd_ = openFileForWriting(path);
   if (fd_ < 0) {
     reason_ = QString::fromLocal8Bit(std::strerror(errno));
     return false;
@@ -50,7 +48,7 @@ bool DurableLineFile::writeLine(const QString& line) {
       return failed(n < 0 ? errno : ENOSPC);
     }
   }
-  if (::fdatasync(fd_) != 0 && errno != EINVAL) return failed(errno);  // EINVAL: a device, no sync
+  if (const int e = syncFileData(fd_)) return failed(e);
   whole_ += bytes.size();
   return true;
 }

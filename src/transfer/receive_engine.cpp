@@ -4,10 +4,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <unistd.h>
 
 #include <utility>
 
+#include "platform/file_system.h"
 #include "transfer/tape_code.h"
 
 namespace korvane {
@@ -253,9 +253,7 @@ bool ReceiveEngine::endOfLine() {
 }
 
 QString fittingProgramFileName(const QString& folder, const QString& name, const QDateTime& now) {
-  long limit = ::pathconf(QFile::encodeName(folder).constData(), _PC_NAME_MAX);
-  if (limit <= 0) limit = 255;
-  if (QFile::encodeName(name).size() <= limit) return name;
+  if (fileNameFits(folder, name)) return name;
   // "O", the leading digits, the date and time of the reception, and a count where that name is
   // taken already, so a second such program of the same second does not overwrite the first.
   const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));

@@ -46,7 +46,9 @@ QString frmAbout::webAddress() { return QStringLiteral("https://korvane.example.
 QString frmAbout::mailAddress() { return QStringLiteral("mailto:support@korvane.example.org"); }
 
 QStringList frmAbout::defaultSystemInfoCandidates() {
-  return {QStringLiteral("hardinfo2"), QStringLiteral("hardinfo"), QStringLiteral("kinfocenter")};
+  // Windows' own tool first (in System32, on the search path there); elsewhere it is not found.
+  return {QStringLiteral("msinfo32"), QStringLiteral("hardinfo2"), QStringLiteral("hardinfo"),
+          QStringLiteral("kinfocenter")};
 }
 
 frmAbout::frmAbout(ProcessLauncher& launcher, MessageShower showMessage, QWidget* parent)

@@ -71,6 +71,9 @@ void MainWindow::startUp(const QStringList& rows) {
   if (!store_.loadProblem().isEmpty()) {
     QTimer::singleShot(0, this, [this] { showMessage(store_.loadProblem(), MessageIcon::Warning); });
   }
+  if (!store_.loadNotice().isEmpty()) {
+    QTimer::singleShot(0, this, [this] { showMessage(store_.loadNotice(), MessageIcon::Information); });
+  }
 
   // From here on a step that fails is skipped and start-up goes on.
   probePorts();

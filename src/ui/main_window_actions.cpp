@@ -83,12 +83,12 @@ void MainWindow::onSend() {
   if (!t.send) {
     if (!serialPort_) return;
     if (!t.mailer) {
-      t.sendmail = std::make_unique<SendmailMailer>(defaultSendmailOptions(), &t.pump);
-      t.mailer = t.sendmail.get();
+      t.systemMailer = makeSystemMailer(&t.pump);
+      t.mailer = t.systemMailer.get();
     }
     if (!t.powerOff) {
-      t.systemd = std::make_unique<SystemdPowerOff>();
-      t.powerOff = t.systemd.get();
+      t.systemPowerOff = makeSystemPowerOff();
+      t.powerOff = t.systemPowerOff.get();
     }
     t.completion = std::make_unique<CompletionActions>(store_, *t.mailer, *t.powerOff, *this, t.endProgram);
     TransferContext context{*serialPort_, *this, t.pump, *t.clock, gblnCancelFlag};

@@ -27,8 +27,8 @@ struct WindowTransfers {
   FileDialogs* dialogs = nullptr;
   std::unique_ptr<FileListEditor> editor;
 
-  std::unique_ptr<SendmailMailer> sendmail;
-  std::unique_ptr<SystemdPowerOff> systemd;
+  std::unique_ptr<Mailer> systemMailer;
+  std::unique_ptr<PowerOff> systemPowerOff;
   Mailer* mailer = nullptr;
   PowerOff* powerOff = nullptr;
   std::function<void()> endProgram = endProgramNow;

@@ -22,6 +22,7 @@ int runAnalyze(const QCommandLineParser& parser) {
   if (files.isEmpty()) return fail(QStringLiteral("analyze: no file given"));
   SettingsStore store(SettingsStore::defaultIniPath());
   store.loadSettings();
+  reportSettingsNotice(store);
   if (!store.loadProblem().isEmpty()) {
     // The figures still come, but with the default rapid rate: say so beside them.
     err() << "korvane-cli: analyze: " << settingsProblemText(store) << "\n早送り速度は既定の 5000 mm/min で計算します"

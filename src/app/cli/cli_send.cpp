@@ -25,9 +25,9 @@ int runSend(const QCommandLineParser& parser) {
 
   CliTransfer t(*profileSlot);
   if (!t.store.loadProblem().isEmpty()) return refuseUnreadableSettings(t.store);
-  SendmailMailer mailer;
-  SystemdPowerOff powerOff;
-  CompletionActions completion(t.store, mailer, powerOff, t.view);
+  const std::unique_ptr<Mailer> mailer = makeSystemMailer();
+  const std::unique_ptr<PowerOff> powerOff = makeSystemPowerOff();
+  CompletionActions completion(t.store, *mailer, *powerOff, t.view);
   SendEngine engine(t.store, t.context,
                     {[&](const QStringList& rows) { completion.sendCompletionMail(rows); },
                      [&] { completion.shutDownSystem(); }});

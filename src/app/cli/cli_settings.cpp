@@ -16,6 +16,7 @@ int runSettings(const QCommandLineParser& parser) {
     return fail(QStringLiteral("settings: unknown argument %1").arg(parser.positionalArguments().first()));
   SettingsStore store(SettingsStore::defaultIniPath());
   store.loadSettings();
+  reportSettingsNotice(store);
   store.loadWindowSize();
   if (!store.loadProblem().isEmpty()) {
     err() << "korvane-cli: settings: " << settingsProblemText(store) << Qt::endl;

@@ -43,6 +43,11 @@ inline QString settingsProblemText(const SettingsStore& store) {
   return message.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
 }
 
+// Says once what loading the settings did besides reading them (an older file taken over).
+inline void reportSettingsNotice(const SettingsStore& store) {
+  if (!store.loadNotice().isEmpty()) err() << "korvane-cli: " << store.loadNotice() << Qt::endl;
+}
+
 inline int refuseUnreadableSettings(const SettingsStore& store) {
   return fail(settingsProblemText(store) + QStringLiteral("\n送受信は行いません"));
 }
@@ -52,6 +57,7 @@ struct CliTransfer {
   explicit CliTransfer(int profileSlot)
       : store(SettingsStore::defaultIniPath()), port(makeSerialPort(store.iniPath())) {
     store.loadSettings();
+    reportSettingsNotice(store);
     if (profileSlot) store.app().currentProfile = profileSlot;
     installAbortSignals(&cancel);
   }

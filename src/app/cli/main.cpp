@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "app/cli/cli_command.h"
+#include "app/cli/terminal_view.h"
 #include "korvane/version.h"
 
 namespace korvane::cli {
@@ -85,6 +86,7 @@ int runCommand(const Command& command, const QStringList& args) {
 
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
+  prepareConsole();
   QCoreApplication::setApplicationName(QStringLiteral("korvane-cli"));
   QCoreApplication::setApplicationVersion(QStringLiteral(KORVANE_VERSION));
 

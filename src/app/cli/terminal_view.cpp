@@ -1,6 +1,5 @@
 #include "app/cli/terminal_view.h"
 
-#include <signal.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -11,26 +10,6 @@
 #include "app/cli/cli_command.h"
 
 namespace korvane::cli {
-
-namespace {
-
-std::atomic<bool>* gAbortFlag = nullptr;
-
-void onAbortSignal(int) {
-  if (gAbortFlag) gAbortFlag->store(true);
-}
-
-}  // namespace
-
-void installAbortSignals(std::atomic<bool>* flag) {
-  gAbortFlag = flag;
-  struct sigaction action = {};
-  action.sa_handler = onAbortSignal;
-  sigemptyset(&action.sa_mask);
-  action.sa_flags = 0;  // no SA_RESTART: a blocking wait returns and sees the flag
-  sigaction(SIGINT, &action, nullptr);
-  sigaction(SIGTERM, &action, nullptr);
-}
 
 void TerminalView::setStatusText(const QString& text) {
   status_ = text;

@@ -42,5 +42,8 @@ class TerminalView final : public TransferView {
 // Ctrl-C (SIGINT) and SIGTERM set this flag instead of ending the process, so the closing
 // sequence still runs. Blocking waits return early on the signal.
 void installAbortSignals(std::atomic<bool>* flag);
+// Makes the terminal show the UTF-8 the program writes (the Windows console's code page is the
+// system's ANSI one otherwise); nothing to do on POSIX.
+void prepareConsole();
 
 }  // namespace korvane::cli
