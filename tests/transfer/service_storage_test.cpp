@@ -5,7 +5,7 @@
 #include <QDir>
 #include <QTemporaryDir>
 
-#include "support/cp932_iconv.h"
+#include "support/test_files.h"
 #include "transfer/service/program_request.h"
 #include "transfer/service/program_shelf.h"
 
@@ -24,8 +24,8 @@ TEST(ProgramShelf, SplitsATapeIntoProgramsAndLeavesNothingOut) {
   ASSERT_TRUE(failure.isEmpty()) << failure.toStdString();
   ASSERT_EQ(stored.size(), 2);
   EXPECT_EQ(stored[0].program, QStringLiteral("O1000"));
-  EXPECT_EQ(test::readFileBytes(dir.filePath("O1000.nc")), QByteArray("%\r\n(SHOP HEADER)\r\nO1000(SUB)\r\nG1X1.\r\nM99\r\n%\r\n"));
-  EXPECT_EQ(test::readFileBytes(dir.filePath("O2000.nc")), QByteArray("%\r\nO2000\r\nM98P1000\r\nM30\r\n(TRAILER)\r\n%\r\n"));
+  EXPECT_EQ(test::readTestFile(dir.filePath("O1000.nc")), QByteArray("%\r\n(SHOP HEADER)\r\nO1000(SUB)\r\nG1X1.\r\nM99\r\n%\r\n"));
+  EXPECT_EQ(test::readTestFile(dir.filePath("O2000.nc")), QByteArray("%\r\nO2000\r\nM98P1000\r\nM30\r\n(TRAILER)\r\n%\r\n"));
   EXPECT_EQ(stored[1].bytes, QFileInfo(dir.filePath("O2000.nc")).size());
 
   // Without a program number: a dated name, a second one beside it.
@@ -40,9 +40,9 @@ TEST(ProgramShelf, AReplacedProgramIsKeptAsTheNewestBackup) {
   QString failure;
   for (const char* version : {"(FIRST)", "(SECOND)", "(THIRD)"})
     ASSERT_EQ(shelf.storeTape({"O1234", version, "M30"}, kNoon, &failure).size(), 1) << failure.toStdString();
-  EXPECT_TRUE(test::readFileBytes(dir.filePath("O1234.nc")).contains("THIRD"));
-  EXPECT_TRUE(test::readFileBytes(dir.filePath("O1234.nc.1")).contains("FIRST"));
-  EXPECT_TRUE(test::readFileBytes(dir.filePath("O1234.nc.2")).contains("SECOND"));
+  EXPECT_TRUE(test::readTestFile(dir.filePath("O1234.nc")).contains("THIRD"));
+  EXPECT_TRUE(test::readTestFile(dir.filePath("O1234.nc.1")).contains("FIRST"));
+  EXPECT_TRUE(test::readTestFile(dir.filePath("O1234.nc.2")).contains("SECOND"));
   EXPECT_EQ(nextBackupPath(dir.filePath("O1234.nc")), dir.filePath("O1234.nc.3"));
 
   // A tape that did not end never takes the program's name.
@@ -52,7 +52,7 @@ TEST(ProgramShelf, AReplacedProgramIsKeptAsTheNewestBackup) {
   receiving.close();
   const QString kept = shelf.keepIncomplete(shelf.receivingPath(1), QStringLiteral("O1234"), kNoon, &failure);
   EXPECT_EQ(QFileInfo(kept).fileName(), QStringLiteral("O1234-incomplete-20261208-120000.nc"));
-  EXPECT_TRUE(test::readFileBytes(dir.filePath("O1234.nc")).contains("THIRD"));
+  EXPECT_TRUE(test::readTestFile(dir.filePath("O1234.nc")).contains("THIRD"));
 }
 
 TEST(ProgramRequest, ReadsLoadAndListCommentsInEitherCase) {
@@ -77,10 +77,10 @@ TEST(ProgramRequest, ReadsLoadAndListCommentsInEitherCase) {
 TEST(ProgramRequest, FindsTheProgramByNameThenByNumberButNeverABackup) {
   QTemporaryDir dir;
   const QString d = dir.path();
-  ASSERT_TRUE(test::writeFileBytes(d + "/a-first.nc", "%\r\n(HEADER)\r\nO0077\r\nM30\r\n%\r\n"));
-  ASSERT_TRUE(test::writeFileBytes(d + "/o5000.txt", "%\r\nO5000\r\nM30\r\n%\r\n"));
-  ASSERT_TRUE(test::writeFileBytes(d + "/O6000.nc.1", "%\r\nO6000\r\n%\r\n"));
-  ASSERT_TRUE(test::writeFileBytes(d + "/O6001-incomplete-20261208-120000.nc", "%\r\nO6001\r\n"));
+  test::writeTestFile(d, "a-first.nc", "%\r\n(HEADER)\r\nO0077\r\nM30\r\n%\r\n");
+  test::writeTestFile(d, "o5000.txt", "%\r\nO5000\r\nM30\r\n%\r\n");
+  test::writeTestFile(d, "O6000.nc.1", "%\r\nO6000\r\n%\r\n");
+  test::writeTestFile(d, "O6001-incomplete-20261208-120000.nc", "%\r\nO6001\r\n");
   EXPECT_EQ(findRequestedProgram(d, QStringLiteral("O5000")), d + "/o5000.txt");
   EXPECT_EQ(findRequestedProgram(d, QStringLiteral("O0077")), d + "/a-first.nc");
   EXPECT_TRUE(findRequestedProgram(d, QStringLiteral("O6000")).isEmpty());
