@@ -34,4 +34,22 @@ class TransferView {
   virtual bool askYesNo(const QString& text, MessageIcon icon) = 0;
 };
 
+// A transfer nobody watches (the service, a fuzz run): nothing is shown, messages are dropped,
+// and whatever would be asked is answered No.
+class UnwatchedTransferView : public TransferView {
+ public:
+  void enterTransfer(TransferKind) override {}
+  void leaveTransfer(TransferKind) override {}
+  void setWindowCaption(const QString&) override {}
+  void setStatusText(const QString&) override {}
+  void setElapsedText(const QString&) override {}
+  void setProgressRange(qint64) override {}
+  void setProgressValue(qint64) override {}
+  void setRowSelected(int, bool) override {}
+  void clearRowSelection() override {}
+  void setListSending(bool) override {}
+  void showMessage(const QString&, MessageIcon) override {}
+  bool askYesNo(const QString&, MessageIcon) override { return false; }
+};
+
 }  // namespace korvane

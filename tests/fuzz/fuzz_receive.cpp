@@ -53,22 +53,6 @@ class LinePort final : public SerialPort {
   bool open_ = false;
 };
 
-class Silent final : public TransferView {
- public:
-  void enterTransfer(TransferKind) override {}
-  void leaveTransfer(TransferKind) override {}
-  void setWindowCaption(const QString&) override {}
-  void setStatusText(const QString&) override {}
-  void setElapsedText(const QString&) override {}
-  void setProgressRange(qint64) override {}
-  void setProgressValue(qint64) override {}
-  void setRowSelected(int, bool) override {}
-  void clearRowSelection() override {}
-  void setListSending(bool) override {}
-  void showMessage(const QString&, MessageIcon) override {}
-  bool askYesNo(const QString&, MessageIcon) override { return false; }
-};
-
 // Time passes only when the engine waits, so no run waits for real.
 class StepClock final : public Clock {
  public:
@@ -117,7 +101,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (folder) QDir().mkpath(target);
 
   LinePort port(bytes, (choice >> 2) % 7 + 1);
-  Silent view;
+  UnwatchedTransferView view;
   NullEventPump pump;
   StepClock clock;
   std::atomic<bool> cancel{false};

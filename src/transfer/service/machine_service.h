@@ -29,22 +29,9 @@ struct ServiceTimes {
 };
 
 // What a send shows, kept for the log instead of a window.
-class ServiceView final : public TransferView {
+class ServiceView final : public UnwatchedTransferView {
  public:
-  void enterTransfer(TransferKind) override {}
-  void leaveTransfer(TransferKind) override {}
-  void setWindowCaption(const QString&) override {}
-  void setStatusText(const QString&) override {}
-  void setElapsedText(const QString&) override {}
-  void setProgressRange(qint64) override {}
-  void setProgressValue(qint64) override {}
-  void setRowSelected(int, bool) override {}
-  void clearRowSelection() override {}
-  void setListSending(bool) override {}
   void showMessage(const QString& text, MessageIcon icon) override;
-  // Nobody is there to answer: whatever a send would ask is answered No.
-  bool askYesNo(const QString&, MessageIcon) override { return false; }
-
   QStringList takeMessages() { return std::exchange(messages_, {}); }
 
  private:
