@@ -50,6 +50,10 @@ const ProfileKey kProfileKeys[] = {
     {"ｻｰﾋﾞｽ", &PortProfile::serviceEnabled},
     {"ﾌﾟﾛｸﾞﾗﾑﾌｫﾙﾀﾞ", &PortProfile::programFolder},
     {"受信ﾌｫﾙﾀﾞ", &PortProfile::receiveFolder},
+    {"機械種類", &PortProfile::machineKind},
+    {"最高回転数", &PortProfile::maxSpindleSpeed},
+    {"工具交換時間", &PortProfile::toolChangeSeconds},
+    {"小数点入力", &PortProfile::decimalPointInput},
 };
 
 // Read in this order at start-up; the start slot is read but written only at exit.

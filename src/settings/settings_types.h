@@ -31,6 +31,14 @@ struct PortProfile {
   double serviceEnabled = 0;
   QString programFolder;
   QString receiveFolder;
+  // What the time estimate needs to know of the machine beyond its rapid rate: a machining
+  // centre (0) or a lathe (1), the spindle's top speed (rpm), the seconds a tool change takes,
+  // and whether a number written without a point is in millimetres (1, the calculator-type
+  // input many controls use) or in the least input increment (0).
+  double machineKind = 0;
+  double maxSpindleSpeed = 4000;
+  double toolChangeSeconds = 0;
+  double decimalPointInput = 0;
 };
 
 // The rapid rate the time estimate uses: the profile's, where it is a rate at all.

@@ -12,7 +12,7 @@ namespace korvane::test {
 
 using KeyValues = QList<std::pair<QString, QString>>;
 
-// The twenty keys of a profile section in file order, with the default texts of slot n.
+// The keys of a profile section in file order, with the default texts of slot n.
 inline KeyValues defaultProfileKeys(int slot) {
   return {
       {QStringLiteral("ｽﾋﾟｰﾄﾞ"), QStringLiteral("9600")},
@@ -38,6 +38,10 @@ inline KeyValues defaultProfileKeys(int slot) {
       {QStringLiteral("ｻｰﾋﾞｽ"), QStringLiteral("0")},
       {QStringLiteral("ﾌﾟﾛｸﾞﾗﾑﾌｫﾙﾀﾞ"), QStringLiteral("")},
       {QStringLiteral("受信ﾌｫﾙﾀﾞ"), QStringLiteral("")},
+      {QStringLiteral("機械種類"), QStringLiteral("0")},
+      {QStringLiteral("最高回転数"), QStringLiteral("4000")},
+      {QStringLiteral("工具交換時間"), QStringLiteral("0")},
+      {QStringLiteral("小数点入力"), QStringLiteral("0")},
   };
 }
 
