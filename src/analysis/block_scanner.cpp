@@ -12,7 +12,7 @@ namespace korvane {
 namespace {
 
 // What a character means between words.
-enum Kind : std::uint8_t { kIgnored, kLetter, kDigit, kPoint, kSign, kBlank, kOpen, kClose, kSemicolon, kStop };
+enum Kind : std::uint8_t { kIgnored, kLetter, kDigit, kPoint, kSign, kBlank, kOpen, kClose, kSemicolon, kStop, kMacroSign };
 
 constexpr std::array<std::uint8_t, 256> kKind = [] {
   std::array<std::uint8_t, 256> table{};
@@ -28,6 +28,9 @@ constexpr std::array<std::uint8_t, 256> kKind = [] {
   table['('] = kOpen;
   table[')'] = kClose;
   table[';'] = kSemicolon;
+  // A variable or an expression: the block's values are not what they seem.
+  table['#'] = kMacroSign;
+  table['['] = kMacroSign;
   table['\r'] = kStop;
   table['\n'] = kStop;
   for (int c = 0x80; c < 0x100; ++c) table[static_cast<size_t>(c)] = kStop;
@@ -61,6 +64,11 @@ constexpr std::array<std::uint8_t, 256> kWordOf = [] {
   put('L', address(Address::L));
   put('S', address(Address::S));
   put('U', address(Address::U));
+  put('W', address(Address::W));
+  put('T', address(Address::T));
+  put('D', address(Address::D));
+  put('H', address(Address::H));
+  put('N', address(Address::N));
   put('G', kGWord);
   put('M', kMWord);
   table[':'] = address(Address::O);
@@ -74,14 +82,19 @@ constexpr std::array<std::uint8_t, 256> kGroupOf = [] {
   const auto put = [&table](Group g, std::initializer_list<int> codes) {
     for (int code : codes) table[static_cast<size_t>(code)] = static_cast<std::uint8_t>(g);
   };
-  put(Group::Motion, {0, 1, 2, 3, 73, 74, 76, 80, 81, 82, 83, 84, 85, 86, 87, 88, 89});
+  put(Group::Motion, {0, 1, 2, 3, 32, 70, 71, 72, 73, 74, 75, 76, 80, 81, 82, 83, 84, 85, 86, 87, 88, 89});
   put(Group::Plane, {17, 18, 19});
   put(Group::Distance, {90, 91});
   put(Group::Units, {20, 21});
   put(Group::FeedMode, {94, 95});
   put(Group::Retract, {98, 99});
-  // One-shot codes; G10, G52 and G65 carry axis words as data, not as a move.
-  put(Group::OneShot, {4, 10, 28, 30, 52, 53, 65, 92});
+  // One-shot codes; G10, G52, G65 and G66 carry axis words as data, not as a move, and so does G50
+  // (a lathe's coordinate system or spindle limit; a mill's scaling off).
+  put(Group::OneShot, {4, 10, 28, 30, 50, 52, 53, 65, 66, 92});
+  put(Group::WorkOffset, {54, 55, 56, 57, 58, 59, kExtraWorkOffsetCode});
+  put(Group::CutterComp, {40, 41, 42});
+  put(Group::LengthComp, {43, 44, 49});
+  put(Group::SpindleMode, {96, 97});
   return table;
 }();
 
@@ -94,6 +107,10 @@ constexpr std::array<std::uint8_t, 256> kFlagsOfM = [] {
   table[98] = BlockWords::kCall;
   return table;
 }();
+
+// What an M code switches: the spindle, the tool, the coolant.
+constexpr std::array<std::uint16_t, 16> kMCodeBits = {0, 0, 0, kSpindleForward, kSpindleReverse, kSpindleStop,
+                                                      kToolChange, kMistCoolant, kFloodCoolant, kCoolantOff};
 
 constexpr std::array<double, 23> kPowersOfTen = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
                                                  1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
@@ -203,7 +220,10 @@ void BlockScanner::takeCode(bool gCode, const WordNumber& n) {
   std::uint64_t whole = n.mantissa;
   if (n.fractionDigits > 0) [[unlikely]] {
     const auto unit = static_cast<std::uint64_t>(kPowersOfTen[static_cast<size_t>(n.fractionDigits)]);
-    if (whole % unit != 0) return;
+    if (whole % unit != 0) {
+      if (gCode && n.fractionDigits == 1 && whole == 541) words_->codes[static_cast<size_t>(Group::WorkOffset)] = kExtraWorkOffsetCode;
+      return;
+    }
     whole /= unit;
   }
   if (whole > 255) return;
@@ -212,6 +232,7 @@ void BlockScanner::takeCode(bool gCode, const WordNumber& n) {
     words_->codes[kGroupOf[whole]] = static_cast<std::uint8_t>(whole);
   } else {
     words_->flags |= kFlagsOfM[whole];
+    if (whole < kMCodeBits.size()) words_->mCodes = static_cast<std::uint16_t>(words_->mCodes | kMCodeBits[whole]);
   }
 }
 
@@ -222,10 +243,10 @@ inline void BlockScanner::putWord(unsigned char letter, const WordNumber& n, int
     return;
   }
   if (word == static_cast<unsigned>(Address::O) && index == 0) words_->flags |= BlockWords::kNumbered;
-  const auto bit = static_cast<std::uint16_t>(1u << word);
+  const std::uint32_t bit = 1u << word;
   if (words_->found & bit) [[unlikely]] return;  // the first word of an address counts
-  words_->found = static_cast<std::uint16_t>(words_->found | bit);
-  words_->points = static_cast<std::uint16_t>(words_->points | (static_cast<unsigned>(n.point) << word));
+  words_->found |= bit;
+  words_->points |= static_cast<std::uint32_t>(n.point) << word;
   // Only the words kept are worked out: a division takes about as long as reading the digits.
   // The mantissa stays below 2^63: converted as a signed number, with no test for the top bit.
   double value = static_cast<double>(static_cast<std::int64_t>(n.mantissa));
@@ -233,6 +254,7 @@ inline void BlockScanner::putWord(unsigned char letter, const WordNumber& n, int
   if (n.fractionDigits > 0) value /= powerOfTen(n.fractionDigits);
   words_->numbers[word] = withSign(value, n.negative);
   if (word == static_cast<unsigned>(Address::P)) words_->pDigits = static_cast<std::uint8_t>(std::min(digits, 255));
+  if (word == static_cast<unsigned>(Address::T)) words_->tDigits = static_cast<std::uint8_t>(std::min(digits, 255));
 }
 
 bool BlockScanner::readPlainLine(const unsigned char* start, int length) {
@@ -284,6 +306,8 @@ bool BlockScanner::readPlainLine(const unsigned char* start, int length) {
       p += p < e;
     } else if (kind == kSemicolon) {
       p = e;
+    } else if (kind == kMacroSign) {
+      words_->flags |= BlockWords::kMacro;
     }
   }
   words_->length = length;
@@ -324,6 +348,8 @@ const unsigned char* BlockScanner::add(const unsigned char* p, const unsigned ch
           state = State::Comment;
         } else if (kind == kSemicolon) {
           state = State::LineComment;
+        } else if (kind == kMacroSign) {
+          words_->flags |= BlockWords::kMacro;
         }
         ++p;
         break;

@@ -51,9 +51,8 @@ class BlockScanner {
     words_ = place ? place : &own_;
     // Two plain stores rather than a call: this runs once a block.
     std::memset(static_cast<void*>(words_), 0, offsetof(BlockWords, codes));
-    static constexpr std::uint64_t kNoCodes = ~std::uint64_t{0};
-    static_assert(sizeof words_->codes == sizeof kNoCodes && kNoCode == 0xFF);
-    std::memcpy(words_->codes.data(), &kNoCodes, sizeof kNoCodes);
+    static_assert(sizeof words_->codes == 16 && kNoCode == 0xFF);
+    std::memset(words_->codes.data(), 0xFF, sizeof words_->codes);
     state_ = State::Between;
     wordCount_ = 0;
   }

@@ -49,3 +49,37 @@ double arcLengthByRadius(const Point& from, const Point& to, Plane plane, double
 }
 
 }  // namespace korvane::machining
+
+#include "analysis/arc_centre.h"
+
+namespace korvane::machining {
+
+PlanePoint arcCentreByRadius(const Point& from, const Point& to, Plane plane, double signedRadius, bool clockwise) {
+  const PlanePoint s = inPlane(from, plane);
+  const PlanePoint e = inPlane(to, plane);
+  const double da = e.a - s.a;
+  const double db = e.b - s.b;
+  const double chord = std::sqrt(da * da + db * db);
+  const double radius = std::fabs(signedRadius);
+  if (chord <= kSamePoint) return {-radius, 0, 0};
+  const double half = chord / 2;
+  const double rise = radius > half ? std::sqrt(radius * radius - half * half) : 0;
+  // The centre lies to the right of the chord for a short clockwise arc, to the left for a short
+  // counterclockwise one; a long arc (negative R) puts it on the other side.
+  double side = clockwise ? -1 : 1;
+  if (signedRadius < 0) side = -side;
+  const double ua = da / chord;
+  const double ub = db / chord;
+  return {da / 2 - side * ub * rise, db / 2 + side * ua * rise, 0};
+}
+
+Point fromPlane(const Point& from, Plane plane, double a, double b) {
+  switch (plane) {
+    case Plane::ZX: return {from.x + b, from.y, from.z + a};
+    case Plane::YZ: return {from.x, from.y + a, from.z + b};
+    case Plane::XY: break;
+  }
+  return {from.x + a, from.y + b, from.z};
+}
+
+}  // namespace korvane::machining

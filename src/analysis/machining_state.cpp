@@ -17,13 +17,27 @@ QString fixedText(double value, int decimals) {
 
 }  // namespace
 
+MachiningState::MachiningState(RowHandler onRow, const MachineModel& machine)
+    : onRow_(std::move(onRow)), machine_(machine), mill_(machine), lathe_(machine) {}
+
+void MachiningState::setObserver(MotionObserver* observer) {
+  observer_ = observer;
+  mill_.setObserver(observer);
+  lathe_.setObserver(observer);
+}
+
 void MachiningState::startFile(const QString& displayName) {
   displayName_ = displayName;
   characters_ = 0;
+  ordinal_ = 0;
   totals_ = {};
   hasProgramNumber_ = false;
   programNumber_ = 0;
-  motion_.reset();
+  if (machine_.lathe()) {
+    lathe_.reset();
+  } else {
+    mill_.reset();
+  }
 }
 
 void MachiningState::block(const BlockWords& words) {
@@ -32,10 +46,26 @@ void MachiningState::block(const BlockWords& words) {
     hasProgramNumber_ = true;
     programNumber_ = words.number(Address::O);
   }
-  motion_.apply(words, totals_);
+  if (machine_.lathe()) [[unlikely]] {
+    lathe_.apply(words, ordinal_++, totals_);
+  } else {
+    mill_.apply(words, ordinal_++, totals_);
+  }
   // The opening "%" of a tape (2 characters with its end of block) ends nothing; neither does a
   // "%" right after an M30.
-  if (words.is(BlockWords::kProgramEnd) || (words.is(BlockWords::kPercentOnly) && characters_ > 2)) emitRow();
+  if (words.is(BlockWords::kProgramEnd) || (words.is(BlockWords::kPercentOnly) && characters_ > 2)) endProgram();
+}
+
+void MachiningState::finishFile() {
+  if (machine_.lathe()) lathe_.endProgram(totals_);
+  if (totals_.minutes > 0 || totals_.cuttingMillimetres > 0) emitRow();
+}
+
+void MachiningState::endProgram() {
+  // A lathe cycle that waits for a shape after it gets what the program holds, and its moves
+  // belong to this program.
+  if (machine_.lathe()) lathe_.endProgram(totals_);
+  emitRow();
 }
 
 void MachiningState::emitRow() {
@@ -49,6 +79,7 @@ void MachiningState::emitRow() {
   displayName_.clear();
   totals_ = {};
   characters_ = 0;
+  if (observer_) observer_->rowEnded(row);
   onRow_(row);
 }
 

@@ -8,6 +8,8 @@
 #include <functional>
 
 #include "analysis/block_words.h"
+#include "analysis/lathe_motion.h"
+#include "analysis/machine_model.h"
 #include "analysis/mill_motion.h"
 
 namespace korvane {
@@ -29,26 +31,39 @@ class MachiningState {
  public:
   using RowHandler = std::function<void(const MachiningRow&)>;
 
-  explicit MachiningState(RowHandler onRow, double rapidRate = machining::kDefaultRapidRate)
-      : onRow_(std::move(onRow)), motion_(rapidRate) {}
+  explicit MachiningState(RowHandler onRow, const MachineModel& machine = {});
 
-  // Every file starts from the same state; figures after its last program end are dropped.
+  // Where the moves and states go besides the totals (the toolpath view, the restart).
+  void setObserver(MotionObserver* observer);
+
+  // Every file starts from the same state.
   void startFile(const QString& displayName);
 
   // One finished block: counts its characters and its end-of-block character, carries out its
   // words, and ends the program (a row) where it holds M30, M02 or M99 or is a closing "%".
   void block(const BlockWords& words);
 
+  // The file ended: its last program gives its row here when it has measured anything (a
+  // program without an end code, or cut off in a transfer, still shows what it holds).
+  void finishFile();
+
+  const MachineModel& machine() const { return machine_; }
+
  private:
+  void endProgram();
   void emitRow();
 
   RowHandler onRow_;
+  MachineModel machine_;
   QString displayName_;
   std::int64_t characters_ = 0;
-  MillMotion::Totals totals_;
+  std::int64_t ordinal_ = 0;
+  MotionTotals totals_;
   bool hasProgramNumber_ = false;
   double programNumber_ = 0;
-  MillMotion motion_;
+  MillMotion mill_;
+  LatheMotion lathe_;
+  MotionObserver* observer_ = nullptr;
 };
 
 }  // namespace korvane

@@ -10,8 +10,8 @@
 namespace korvane {
 
 MachiningTimeCalculator::MachiningTimeCalculator(MachiningState::RowHandler onRow, qsizetype bufferSize,
-                                                 double rapidRate)
-    : state_(std::move(onRow), rapidRate), bufferSize_(bufferSize) {}
+                                                 const MachineModel& machine)
+    : state_(std::move(onRow), machine), bufferSize_(bufferSize) {}
 
 void MachiningTimeCalculator::computeBytes(const QString& displayName, QByteArrayView program) {
   state_.startFile(displayName);
@@ -24,6 +24,7 @@ void MachiningTimeCalculator::computeBytes(const QString& displayName, QByteArra
     offset += count;
     return count;
   });
+  state_.finishFile();
 }
 
 bool MachiningTimeCalculator::computeFile(const QString& path, QString* error) {
@@ -49,16 +50,20 @@ bool MachiningTimeCalculator::computeFile(const QString& path, QString* error) {
       for (const BlockWords& words : blocks) state_.block(words);
     });
   }
-  if (status < 0 && error) *error = file.errorString();
-  return status >= 0;
+  if (status < 0) {
+    if (error) *error = file.errorString();
+    return false;
+  }
+  state_.finishFile();
+  return true;
 }
 
-bool kakou_time(const QStringList& paths, const MachiningSink& sink, double rapidRate) {
+bool kakou_time(const QStringList& paths, const MachiningSink& sink, const MachineModel& machine) {
   MachiningTimeCalculator calculator(
       [&sink](const MachiningRow& row) {
         if (sink.row) sink.row(row);
       },
-      MachiningTimeCalculator::kDefaultBufferSize, rapidRate);
+      MachiningTimeCalculator::kDefaultBufferSize, machine);
   for (const QString& path : paths) {
     QString error;
     if (!calculator.computeFile(path, &error)) {

@@ -20,7 +20,7 @@ class MachiningTimeCalculator {
   static constexpr qint64 kHelperThreadsFileSize = 4 * 1024 * 1024;
 
   explicit MachiningTimeCalculator(MachiningState::RowHandler onRow, qsizetype bufferSize = kDefaultBufferSize,
-                                   double rapidRate = machining::kDefaultRapidRate);
+                                   const MachineModel& machine = {});
 
   // Measures one file, shown under its last path component. False when it cannot be opened or
   // read; `error` then holds the system's description (rows of programs that ended before a
@@ -54,9 +54,8 @@ struct MachiningSink {
 
 // Measures the files in the given order. Stops at the first file that cannot be opened or read
 // and returns false after telling the sink; true when every file was measured.
-// Rapid moves run at `rapidRate` (mm/min), the machine's.
-bool kakou_time(const QStringList& paths, const MachiningSink& sink,
-                double rapidRate = machining::kDefaultRapidRate);
+// Read as the machine reads them: a machining centre or a lathe, its rapid rate and the rest.
+bool kakou_time(const QStringList& paths, const MachiningSink& sink, const MachineModel& machine = {});
 
 // The message shown for a file that cannot be read: its name, a line break, the reason.
 QString unreadableFileMessage(const QString& displayName, const QString& error);

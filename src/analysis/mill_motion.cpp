@@ -2,75 +2,125 @@
 
 #include <cmath>
 #include <cstdint>
-#include <cstring>
+
+#include "analysis/arc_centre.h"
 
 namespace korvane {
 
 using namespace machining;
 
-void MillMotion::reset() { *this = MillMotion(rapidRate_); }
+void MillMotion::reset() {
+  state_ = ModalState{};
+  feed_ = kInitialFeed;
+  spindle_ = 0;
+  inCycle_ = false;
+  selectedTool_ = -1;
+  selectedToolDigits_ = 0;
+  setUnits(21);
+}
+
+void MillMotion::setUnits(int code) {
+  state_.inch = code == 20;
+  const double increment = state_.inch ? 0.0001 : 0.001;
+  incrementScale_[0] = machine_.calculatorInput ? 1.0 : increment;
+}
 
 Point MillMotion::target(const BlockWords& w) const {
-  const auto axis = [&](Address a, double now) {
-    if (!w.has(a)) return now;
-    return absolute_ ? length(w, a) : now + length(w, a);
+  const Point& now = position();
+  const auto axis = [&](Address a, double from) {
+    if (!w.has(a)) return from;
+    return state_.absolute ? length(w, a) : from + length(w, a);
   };
-  return {axis(Address::X, position_.x), axis(Address::Y, position_.y), axis(Address::Z, position_.z)};
+  return {axis(Address::X, now.x), axis(Address::Y, now.y), axis(Address::Z, now.z)};
 }
 
-void MillMotion::rapid(const Point& to, Totals& totals) {
-  totals.minutes += lineLength(position_, to) / rapidRate_;
-  position_ = to;
+void MillMotion::tellLine(MoveKind kind, const Point& to, double length, double rate, const MotionTotals& totals) const {
+  Move move;
+  move.kind = kind;
+  move.cycle = inCycle_;
+  move.plane = state_.plane;
+  move.start = position();
+  move.end = to;
+  move.length = length;
+  move.feedRate = rate;
+  move.spindle = spindle_;
+  tell(move, totals);
 }
 
-void MillMotion::feed(const Point& to, Totals& totals) {
-  const double length = lineLength(position_, to);
-  totals.minutes += length / feedRate();
+void MillMotion::rapid(const Point& to, MotionTotals& totals) {
+  const double length = lineLength(position(), to);
+  totals.minutes += length / machine_.rapidRate;
+  if (observer_) [[unlikely]] tellLine(MoveKind::Rapid, to, length, machine_.rapidRate, totals);
+  state_.position = to;
+}
+
+void MillMotion::feed(const Point& to, MotionTotals& totals) {
+  const double length = lineLength(position(), to);
+  const double rate = feedRate();
+  totals.minutes += length / rate;
   totals.cuttingMillimetres += length;
-  position_ = to;
+  if (observer_) [[unlikely]] tellLine(MoveKind::Feed, to, length, rate, totals);
+  state_.position = to;
 }
 
-void MillMotion::dwell(double seconds, Totals& totals) const {
-  if (seconds > 0) totals.minutes += seconds / 60;
+void MillMotion::dwell(double seconds, MotionTotals& totals) {
+  if (!(seconds > 0)) return;
+  totals.minutes += seconds / 60;
+  if (observer_) [[unlikely]] tellLine(MoveKind::Dwell, position(), 0, 0, totals);
 }
 
 void MillMotion::setModes(const BlockWords& w) {
-  // Most blocks set no mode but the motion: the groups from the plane to the return level are
-  // looked at together first.
-  std::uint64_t codes;
-  static_assert(sizeof codes == sizeof w.codes);
-  std::memcpy(&codes, w.codes.data(), sizeof codes);
-  constexpr std::uint64_t kModes = 0x0000'FFFF'FFFF'FF00ULL;
-  static_assert(static_cast<int>(Group::Plane) == 1 && static_cast<int>(Group::Retract) == 5);
-  if ((codes & kModes) != kModes) {
-    if (const auto units = w.code(Group::Units); units != kNoCode) {
-      inch_ = units == 20;
-      incrementScale_[0] = inch_ ? 0.0001 : 0.001;
-    }
-    if (const auto distance = w.code(Group::Distance); distance != kNoCode) absolute_ = distance == 90;
+  if (setsModes(w)) [[unlikely]] {
+    if (const auto units = w.code(Group::Units); units != kNoCode) setUnits(units);
+    if (const auto distance = w.code(Group::Distance); distance != kNoCode) state_.absolute = distance == 90;
     if (const auto plane = w.code(Group::Plane); plane != kNoCode) {
-      plane_ = plane == 17 ? Plane::XY : plane == 18 ? Plane::ZX : Plane::YZ;
+      state_.plane = plane == 17 ? Plane::XY : plane == 18 ? Plane::ZX : Plane::YZ;
     }
-    if (const auto feedMode = w.code(Group::FeedMode); feedMode != kNoCode) perRevolution_ = feedMode == 95;
-    if (const auto retract = w.code(Group::Retract); retract != kNoCode) returnToR_ = retract == 99;
+    if (const auto feedMode = w.code(Group::FeedMode); feedMode != kNoCode) state_.perRevolution = feedMode == 95;
+    if (const auto retract = w.code(Group::Retract); retract != kNoCode) state_.returnToR = retract == 99;
+    setOffsets(w);
   }
   // F as written: mm/min (F100 and F100. alike), inch/min under G20, per revolution under G95.
-  if (w.has(Address::F)) feed_ = w.number(Address::F) * (inch_ ? kMillimetresPerInch : 1);
-  if (w.has(Address::S)) spindle_ = std::fabs(w.number(Address::S));
+  if (w.has(Address::F)) {
+    state_.feed = w.number(Address::F);
+    state_.feedWritten = true;
+    feed_ = state_.feed * (state_.inch ? kMillimetresPerInch : 1);
+  }
+  if (w.has(Address::S)) {
+    state_.spindleWord = w.number(Address::S);
+    state_.spindleWritten = true;
+    spindle_ = std::fabs(state_.spindleWord);
+  }
   if (const int code = w.code(Group::Motion); code != kNoCode) {
     if (code <= 3) {
-      motion_ = code;
-      cycle_ = 0;
+      state_.motion = code;
+      state_.cycle = 0;
     } else if (code == 80) {
-      cycle_ = 0;
-    } else {
-      if (cycle_ == 0) initialLevel_ = position_.z;  // a series of holes starts here
-      cycle_ = code;
+      state_.cycle = 0;
+    } else if (code == 73 || code == 74 || code == 76 || code >= 81) {
+      if (state_.cycle == 0) state_.drillInitialLevel = position().z;  // a series of holes starts here
+      state_.cycle = code;
     }
+    // G32 and G70-G72, G75 are a lathe's: a mill reads them as nothing.
   }
 }
 
-void MillMotion::oneShot(const BlockWords& w, Totals& totals) {
+void MillMotion::machineCodes(const BlockWords& w, MotionTotals& totals) {
+  switchSpindleAndCoolant(w);
+  if (w.hasM(kToolChange)) {
+    // The tool selected by the last T goes into the spindle; the time is the machine's.
+    if (selectedTool_ >= 0) {
+      state_.toolWord = selectedTool_;
+      state_.toolDigits = selectedToolDigits_;
+      state_.tool = static_cast<int>(selectedTool_);
+    }
+    ++state_.toolChanges;
+    state_.clearanceKnown = false;
+    totals.minutes += machine_.toolChangeSeconds / 60;
+  }
+}
+
+void MillMotion::oneShot(const BlockWords& w, MotionTotals& totals) {
   switch (w.code(Group::OneShot)) {
     case 4:
       // P in milliseconds; X or U in seconds (without a point, in thousandths).
@@ -83,14 +133,14 @@ void MillMotion::oneShot(const BlockWords& w, Totals& totals) {
       return;
     case 92: {
       // The position is renamed, not moved.
-      if (w.has(Address::X)) position_.x = length(w, Address::X);
-      if (w.has(Address::Y)) position_.y = length(w, Address::Y);
-      if (w.has(Address::Z)) position_.z = length(w, Address::Z);
+      if (w.has(Address::X)) state_.position.x = length(w, Address::X);
+      if (w.has(Address::Y)) state_.position.y = length(w, Address::Y);
+      if (w.has(Address::Z)) state_.position.z = length(w, Address::Z);
       return;
     }
     case 53: {
       // Machine coordinates: absolute whatever the distance mode, at the rapid rate.
-      Point to = position_;
+      Point to = position();
       if (w.has(Address::X)) to.x = length(w, Address::X);
       if (w.has(Address::Y)) to.y = length(w, Address::Y);
       if (w.has(Address::Z)) to.z = length(w, Address::Z);
@@ -101,7 +151,7 @@ void MillMotion::oneShot(const BlockWords& w, Totals& totals) {
     case 30: {
       // Through the intermediate point to the reference point, the origin of each axis named.
       rapid(target(w), totals);
-      Point home = position_;
+      Point home = position();
       if (w.has(Address::X)) home.x = 0;
       if (w.has(Address::Y)) home.y = 0;
       if (w.has(Address::Z)) home.z = 0;
@@ -113,44 +163,77 @@ void MillMotion::oneShot(const BlockWords& w, Totals& totals) {
   }
 }
 
-void MillMotion::apply(const BlockWords& w, Totals& totals) {
+void MillMotion::apply(const BlockWords& w, std::int64_t ordinal, MotionTotals& totals) {
+  beginBlock(ordinal, totals);
+  if (w.has(Address::T)) [[unlikely]] {
+    selectedTool_ = w.number(Address::T);
+    selectedToolDigits_ = w.tDigits;
+  }
+  if (w.flags & BlockWords::kMacro) [[unlikely]] state_.macroSeen = true;
   setModes(w);
+  if (w.mCodes != 0) [[unlikely]] machineCodes(w, totals);
   if (w.code(Group::OneShot) != kNoCode) {
+    noteMacro(w);
     oneShot(w, totals);
     return;
   }
-  if (cycle_ != 0) {
+  if (state_.cycle != 0) {
+    inCycle_ = true;
     drill(w, totals);
+    inCycle_ = false;
     return;
   }
-  const bool arcMotion = motion_ >= 2;
-  if (!hasAxisWord(w) && !(arcMotion && (w.has(Address::I) || w.has(Address::J) || w.has(Address::K) ||
-                                          w.has(Address::R)))) {
+  const bool arcMotion = state_.motion >= 2;
+  if (!hasAxisWord(w) && !(arcMotion && (w.found & (bitOf(Address::I) | bitOf(Address::J) | bitOf(Address::K) |
+                                                    bitOf(Address::R))) != 0)) {
     return;
   }
   const Point to = target(w);
-  if (motion_ == 0) {
+  if (state_.motion == 0) {
+    // The height a tool first goes to after it was put in: where a restart brings it back.
+    if (!state_.clearanceKnown && w.has(Address::Z)) [[unlikely]] {
+      state_.clearanceKnown = true;
+      state_.clearanceZ = to.z;
+    }
     rapid(to, totals);
-  } else if (motion_ == 1) {
+  } else if (state_.motion == 1) {
     feed(to, totals);
   } else {
     arc(w, to, totals);
   }
 }
 
-void MillMotion::arc(const BlockWords& w, const Point& to, Totals& totals) {
+void MillMotion::arc(const BlockWords& w, const Point& to, MotionTotals& totals) {
   double arcLength = 0;
+  const bool clockwise = state_.motion == 2;
+  PlanePoint centre;  // from the start point, along the plane's axes
   if (w.has(Address::R)) {
-    arcLength = arcLengthByRadius(position_, to, plane_, length(w, Address::R));
+    const double radius = length(w, Address::R);
+    arcLength = arcLengthByRadius(position(), to, state_.plane, radius);
+    if (observer_) [[unlikely]] centre = arcCentreByRadius(position(), to, state_.plane, radius, clockwise);
   } else {
     // I, J and K give the centre along X, Y and Z, from the start point.
     const auto offset = [&](Address a) { return w.has(a) ? length(w, a) : 0.0; };
-    const PlanePoint centre = inPlane({offset(Address::I), offset(Address::J), offset(Address::K)}, plane_);
-    arcLength = arcLengthByCentre(position_, to, plane_, centre.a, centre.b, motion_ == 2);
+    centre = inPlane({offset(Address::I), offset(Address::J), offset(Address::K)}, state_.plane);
+    arcLength = arcLengthByCentre(position(), to, state_.plane, centre.a, centre.b, clockwise);
   }
-  totals.minutes += arcLength / feedRate();
+  const double rate = feedRate();
+  totals.minutes += arcLength / rate;
   totals.cuttingMillimetres += arcLength;
-  position_ = to;
+  if (observer_) [[unlikely]] {
+    Move move;
+    move.kind = MoveKind::Arc;
+    move.clockwise = clockwise;
+    move.plane = state_.plane;
+    move.start = position();
+    move.end = to;
+    move.centre = fromPlane(position(), state_.plane, centre.a, centre.b);
+    move.length = arcLength;
+    move.feedRate = rate;
+    move.spindle = spindle_;
+    tell(move, totals);
+  }
+  state_.position = to;
 }
 
 }  // namespace korvane

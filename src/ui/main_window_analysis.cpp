@@ -2,6 +2,7 @@
 #include <QApplication>
 #include <QListWidget>
 
+#include "analysis/machine_model.h"
 #include "analysis/machining_time.h"
 #include "ui/file_properties.h"
 #include "ui/main_window.h"
@@ -40,8 +41,8 @@ void MainWindow::kakou_time(const QStringList& paths) {
   const MachiningSink sink{
       [results](const MachiningRow& row) { results->appendRow(row.texts()); },
       [&failure](const QString& name, const QString& error) { failure = unreadableFileMessage(name, error); }};
-  // Rapid moves at the rate of the machine selected in the machine box.
-  korvane::kakou_time(paths, sink, rapidRateOf(store_.profile(store_.selectedSlot())));
+  // Read for the machine selected in the machine box.
+  korvane::kakou_time(paths, sink, machineOf(store_.profile(store_.selectedSlot())));
   QApplication::restoreOverrideCursor();
 
   if (!failure.isEmpty()) showMessage(failure, MessageIcon::None);

@@ -123,10 +123,15 @@ TEST(MachiningRows, PercentEndsOnlyAfterOtherCharacters) {
   EXPECT_TRUE(measure(" %\r\n").isEmpty());   // only the exact text ends a program
 }
 
-TEST(MachiningRows, ValuesAfterTheLastProgramEndAreDropped) {
+TEST(MachiningRows, ALastProgramWithoutEndCodeGivesItsRowAtTheEndOfTheFile) {
+  // A control that needs no end code, or a program cut off in a transfer: what it holds shows.
   const auto rows = measure("G91 G01 X10. F100\r\nM30\r\nX99.\r\n");
-  ASSERT_EQ(rows.size(), 1);
+  ASSERT_EQ(rows.size(), 2);
   EXPECT_EQ(rows[0].time, "0.10");
+  EXPECT_EQ(rows[1].time, "0.99");
+  EXPECT_EQ(rows[1].characters, 5);
+  // Nothing measured after the last end: no row for it.
+  EXPECT_EQ(measure("G91 G01 X10. F100\r\nM30\r\n%\r\nM05\r\n").size(), 1);
 }
 
 TEST(MachiningRecords, LineFeedsSplitBlocksAndALastSingleCharacterIsDropped) {
