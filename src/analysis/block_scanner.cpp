@@ -232,7 +232,10 @@ void BlockScanner::takeCode(bool gCode, const WordNumber& n) {
     words_->codes[kGroupOf[whole]] = static_cast<std::uint8_t>(whole);
   } else {
     words_->flags |= kFlagsOfM[whole];
-    if (whole < kMCodeBits.size()) words_->mCodes = static_cast<std::uint16_t>(words_->mCodes | kMCodeBits[whole]);
+    if (whole < kMCodeBits.size() && kMCodeBits[whole] != 0) {
+      words_->mCodes = static_cast<std::uint16_t>(words_->mCodes | kMCodeBits[whole]);
+      words_->flags |= BlockWords::kRareWords;
+    }
   }
 }
 
@@ -253,8 +256,14 @@ inline void BlockScanner::putWord(unsigned char letter, const WordNumber& n, int
   if (n.droppedIntegerDigits > 0) [[unlikely]] value *= powerOfTen(n.droppedIntegerDigits);
   if (n.fractionDigits > 0) value /= powerOfTen(n.fractionDigits);
   words_->numbers[word] = withSign(value, n.negative);
-  if (word == static_cast<unsigned>(Address::P)) words_->pDigits = static_cast<std::uint8_t>(std::min(digits, 255));
-  if (word == static_cast<unsigned>(Address::T)) words_->tDigits = static_cast<std::uint8_t>(std::min(digits, 255));
+  // The digits as written tell a call's count from its number (P) and a tool from its offset (T):
+  // both words are rare, one test passes the others by.
+  constexpr std::uint32_t kCountedDigits = bitOf(Address::P) | bitOf(Address::T);
+  if (bit & kCountedDigits) [[unlikely]] {
+    (word == static_cast<unsigned>(Address::P) ? words_->pDigits : words_->tDigits) =
+        static_cast<std::uint8_t>(std::min(digits, 255));
+    if (word == static_cast<unsigned>(Address::T)) words_->flags |= BlockWords::kRareWords;
+  }
 }
 
 bool BlockScanner::readPlainLine(const unsigned char* start, int length) {
@@ -307,7 +316,7 @@ bool BlockScanner::readPlainLine(const unsigned char* start, int length) {
     } else if (kind == kSemicolon) {
       p = e;
     } else if (kind == kMacroSign) {
-      words_->flags |= BlockWords::kMacro;
+      words_->flags |= BlockWords::kMacro | BlockWords::kRareWords;
     }
   }
   words_->length = length;
@@ -349,7 +358,7 @@ const unsigned char* BlockScanner::add(const unsigned char* p, const unsigned ch
         } else if (kind == kSemicolon) {
           state = State::LineComment;
         } else if (kind == kMacroSign) {
-          words_->flags |= BlockWords::kMacro;
+          words_->flags |= BlockWords::kMacro | BlockWords::kRareWords;
         }
         ++p;
         break;

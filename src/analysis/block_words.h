@@ -22,17 +22,19 @@ inline constexpr std::uint8_t kExtraWorkOffsetCode = 154;
 // The modal and one-shot G code groups the reading follows, and the codes of each. A lathe
 // reads some of them as codes of its own (G90, G92 and G94 are its single cycles, G98 and G99
 // its feed per minute and per revolution).
+// The groups that set a mode come first, so that one look at eight bytes tells whether a block
+// sets any: most set none.
 enum class Group : int {
-  Motion,       // 0-3, 32, 70-76, 80-89
   Plane,        // 17-19
   Distance,     // 90, 91
   Units,        // 20, 21
   FeedMode,     // 94, 95
   Retract,      // 98, 99
-  OneShot,      // 4, 10, 28, 30, 50, 52, 53, 65, 66, 92
   WorkOffset,   // 54-59, and 154 for G54.1 (and Haas' G154) with its P
   CutterComp,   // 40-42
   LengthComp,   // 43, 44, 49
+  Motion,       // 0-3, 32, 70-76, 80-89
+  OneShot,      // 4, 10, 28, 30, 50, 52, 53, 65, 66, 92
   SpindleMode,  // 96, 97
 };
 inline constexpr int kGroupCount = 11;
@@ -56,6 +58,7 @@ struct alignas(16) BlockWords {
     kSubprogramEnd = 8,  // M99 written
     kCall = 16,          // M98 written
     kMacro = 32,         // "#" or "[" outside comments: a variable or an expression
+    kRareWords = 64,     // a T word, an M code of MCode or a macro: one test finds them all
   };
 
   std::int64_t length = 0;   // characters, comments included

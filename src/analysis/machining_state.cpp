@@ -46,10 +46,11 @@ void MachiningState::block(const BlockWords& words) {
     hasProgramNumber_ = true;
     programNumber_ = words.number(Address::O);
   }
+  const std::int64_t ordinal = ordinal_++;
   if (machine_.lathe()) [[unlikely]] {
-    lathe_.apply(words, ordinal_++, totals_);
+    lathe_.apply(words, ordinal, totals_);
   } else {
-    mill_.apply(words, ordinal_++, totals_);
+    mill_.apply(words, ordinal, totals_);
   }
   // The opening "%" of a tape (2 characters with its end of block) ends nothing; neither does a
   // "%" right after an M30.

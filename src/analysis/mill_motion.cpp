@@ -105,7 +105,12 @@ void MillMotion::setModes(const BlockWords& w) {
   }
 }
 
-void MillMotion::machineCodes(const BlockWords& w, MotionTotals& totals) {
+void MillMotion::rareWords(const BlockWords& w, MotionTotals& totals) {
+  if (w.has(Address::T)) {
+    selectedTool_ = w.number(Address::T);
+    selectedToolDigits_ = w.tDigits;
+  }
+  if (w.is(BlockWords::kMacro)) state_.macroSeen = true;
   switchSpindleAndCoolant(w);
   if (w.hasM(kToolChange)) {
     // The tool selected by the last T goes into the spindle; the time is the machine's.
@@ -165,13 +170,9 @@ void MillMotion::oneShot(const BlockWords& w, MotionTotals& totals) {
 
 void MillMotion::apply(const BlockWords& w, std::int64_t ordinal, MotionTotals& totals) {
   beginBlock(ordinal, totals);
-  if (w.has(Address::T)) [[unlikely]] {
-    selectedTool_ = w.number(Address::T);
-    selectedToolDigits_ = w.tDigits;
-  }
-  if (w.flags & BlockWords::kMacro) [[unlikely]] state_.macroSeen = true;
   setModes(w);
-  if (w.mCodes != 0) [[unlikely]] machineCodes(w, totals);
+  // Tools, M codes and macros: rare words, looked at together.
+  if (w.flags & BlockWords::kRareWords) [[unlikely]] rareWords(w, totals);
   if (w.code(Group::OneShot) != kNoCode) {
     noteMacro(w);
     oneShot(w, totals);
@@ -206,21 +207,24 @@ void MillMotion::apply(const BlockWords& w, std::int64_t ordinal, MotionTotals& 
 void MillMotion::arc(const BlockWords& w, const Point& to, MotionTotals& totals) {
   double arcLength = 0;
   const bool clockwise = state_.motion == 2;
-  PlanePoint centre;  // from the start point, along the plane's axes
-  if (w.has(Address::R)) {
-    const double radius = length(w, Address::R);
-    arcLength = arcLengthByRadius(position(), to, state_.plane, radius);
-    if (observer_) [[unlikely]] centre = arcCentreByRadius(position(), to, state_.plane, radius, clockwise);
-  } else {
-    // I, J and K give the centre along X, Y and Z, from the start point.
+  // I, J and K give the centre along X, Y and Z, from the start point.
+  const auto centreOffsets = [&] {
     const auto offset = [&](Address a) { return w.has(a) ? length(w, a) : 0.0; };
-    centre = inPlane({offset(Address::I), offset(Address::J), offset(Address::K)}, state_.plane);
+    return inPlane({offset(Address::I), offset(Address::J), offset(Address::K)}, state_.plane);
+  };
+  if (w.has(Address::R)) {
+    arcLength = arcLengthByRadius(position(), to, state_.plane, length(w, Address::R));
+  } else {
+    const PlanePoint centre = centreOffsets();
     arcLength = arcLengthByCentre(position(), to, state_.plane, centre.a, centre.b, clockwise);
   }
   const double rate = feedRate();
   totals.minutes += arcLength / rate;
   totals.cuttingMillimetres += arcLength;
   if (observer_) [[unlikely]] {
+    const PlanePoint centre = w.has(Address::R)
+                                  ? arcCentreByRadius(position(), to, state_.plane, length(w, Address::R), clockwise)
+                                  : centreOffsets();
     Move move;
     move.kind = MoveKind::Arc;
     move.clockwise = clockwise;

@@ -46,8 +46,8 @@ class MillMotion : public MotionBase {
 
   void setModes(const BlockWords& w);
   void setUnits(int code);
-  void machineCodes(const BlockWords& w, MotionTotals& totals);
-  void oneShot(const BlockWords& w, MotionTotals& totals);
+  [[gnu::cold]] void rareWords(const BlockWords& w, MotionTotals& totals);  // T, M codes, macros
+  [[gnu::noinline]] void oneShot(const BlockWords& w, MotionTotals& totals);
   void arc(const BlockWords& w, const machining::Point& to, MotionTotals& totals);
   // Drilling cycles (mill_cycles.cpp).
   void drill(const BlockWords& w, MotionTotals& totals);

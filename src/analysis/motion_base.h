@@ -75,19 +75,13 @@ class MotionBase {
   std::int64_t block_ = 0;
 };
 
-// Whether a block sets any group but the motion and one-shot groups: most set none, which two
-// looks at the codes tell.
+// Whether a block sets any of the groups from the plane to the length compensation: most set
+// none, which one look at their eight bytes tells.
 inline bool setsModes(const BlockWords& w) {
-  static_assert(static_cast<int>(Group::Motion) == 0 && static_cast<int>(Group::OneShot) == 6 &&
-                static_cast<int>(Group::SpindleMode) == 10 && sizeof w.codes == 16);
-  std::uint64_t low;
-  std::uint64_t high;
-  std::memcpy(&low, w.codes.data(), sizeof low);
-  std::memcpy(&high, w.codes.data() + 8, sizeof high);
-  // Bytes 1-5 and 7 of the first half (plane to return level, work offset), 8-10 of the second.
-  constexpr std::uint64_t kLow = 0xFF00'FFFF'FFFF'FF00ULL;
-  constexpr std::uint64_t kHigh = 0x0000'0000'00FF'FFFFULL;
-  return (low & kLow) != kLow || (high & kHigh) != kHigh;
+  static_assert(static_cast<int>(Group::LengthComp) == 7 && static_cast<int>(Group::Motion) == 8);
+  std::uint64_t modes;
+  std::memcpy(&modes, w.codes.data(), sizeof modes);
+  return modes != ~std::uint64_t{0};
 }
 
 }  // namespace korvane
