@@ -19,6 +19,9 @@ void LatheMotion::reset() {
   inCycle_ = false;
   lastMotion_ = 0;
   for (CycleSettings& s : settings_) s = CycleSettings{};
+  // G73's pass count and G76's finishing allowance start as one pass and none.
+  settingsOf(73).retract = 1;
+  settingsOf(76).retract = 0;
   program_.clear();
   waiting_ = false;
   ahead_.clear();
