@@ -21,7 +21,7 @@ double sign(double v) { return v > 0 ? 1 : v < 0 ? -1 : 0; }
 std::vector<double> stepsBetween(double from, double to, double step) {
   if (from == to) return {from};
   if (!(step > 0)) return {from, to};
-  const double count = std::min(std::ceil(std::fabs(to - from) / step), kMostRepeats);
+  const double count = std::min(lathe::stepsToCover(std::fabs(to - from), step), kMostRepeats);
   std::vector<double> at;
   at.reserve(static_cast<std::size_t>(count) + 1);
   for (double i = 0; i < count; ++i) at.push_back(from + sign(to - from) * i * step);
@@ -174,7 +174,8 @@ void LatheMotion::threadCycle(const BlockWords& w, MotionTotals& totals) {
   double previous = 0;
   for (double n = 1; n <= kMostRepeats; ++n) {
     const double depth = std::max(firstDepth * std::sqrt(n), previous + minimumDepth);
-    if (depth >= lastRoughing || !(depth > previous)) {
+    // Within rounding of the last roughing depth is at it (no pass of a millionth of a mm more).
+    if (depth >= lastRoughing - 1e-9 || !(depth > previous)) {
       depths.push_back(lastRoughing);
       break;
     }

@@ -148,9 +148,9 @@ std::optional<double> arcCrossing(const Segment& s, bool alongRadius, double lev
   const double span = std::fabs(s.sweep);
   const double cu = alongRadius ? s.centre.r : s.centre.z;
   const double u0 = alongRadius ? s.from.r : s.from.z;
-  // How fast the coordinate changes along the arc, toward the start's side where positive.
-  const auto towardStart = [&](double phi) {
-    return direction * s.radius * (alongRadius ? std::cos(phi) : -std::sin(phi)) * sideOfStart;
+  const auto side = [&](double t) {
+    const double phi = s.startAngle + direction * t;
+    return sideOf(cu + s.radius * (alongRadius ? std::sin(phi) : std::cos(phi)), level, sideOfStart);
   };
   const auto other = [&](double phi) {
     return alongRadius ? s.centre.z + s.radius * std::cos(phi) : s.centre.r + s.radius * std::sin(phi);
@@ -170,11 +170,18 @@ std::optional<double> arcCrossing(const Segment& s, bool alongRadius, double lev
     }
   }
   std::sort(times.begin(), times.end());
-  // A tangent point only touches the line; a crossing leaves it toward the start's side.
-  const double still = 1e-12 * s.radius;
+  // Where the arc meets the line it crosses when it is on the start's side just after and was on
+  // the line or beyond just before; an arc that only touches the line goes back where it came
+  // from. The sides are looked at a small turn away, which also tells an arc that leaves the
+  // line along it (tangent at its start) from one that touches it.
+  const double step = std::min(1e-4, span / 4);
+  constexpr double kOnTheLine = 1e-9;
   for (const double t : times) {
-    const double phi = s.startAngle + direction * t;
-    if (towardStart(phi) > still) return t == 0 && u0 == level ? (alongRadius ? s.from.z : s.from.r) : other(phi);
+    const double before = t - step > 0 ? side(t - step) : (u0 == level ? 0.0 : side(0));
+    const double after = side(std::min(t + step, span));
+    if (before <= kOnTheLine && after > kOnTheLine) {
+      return t == 0 && u0 == level ? (alongRadius ? s.from.z : s.from.r) : other(s.startAngle + direction * t);
+    }
   }
   return std::nullopt;
 }

@@ -3,6 +3,8 @@
 // as they stand, as a path of straight and circular segments in the ZX plane (radius and Z, in
 // millimetres), and where a roughing pass along one axis first meets it.
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -59,6 +61,14 @@ using LengthOf = std::function<double(const BlockWords&, Address)>;
 // The arc a G02 (clockwise) or G03 block makes from `from` to `to`: its centre from I (a radius)
 // and K, incremental from the start, or its radius R (negative: more than a half turn).
 Segment arcOf(const BlockWords& w, Spot from, Spot to, bool clockwise, const LengthOf& lengthOf);
+
+// How many steps of `step` cover `total`: a distance that is a whole number of steps, but for the
+// rounding of a unit conversion (inches to millimetres), takes no step more.
+inline double stepsToCover(double total, double step) {
+  const double steps = total / step;
+  const double whole = std::round(steps);
+  return std::fabs(steps - whole) < 1e-9 * std::max(1.0, whole) ? whole : std::ceil(steps);
+}
 
 // Reads the blocks from ns to nf as a path starting at `start`.
 Shape readShape(const std::vector<ShapeBlock>& blocks, Spot start, const LengthOf& lengthOf);

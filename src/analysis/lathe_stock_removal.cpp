@@ -67,7 +67,8 @@ void LatheMotion::stockRemoval(int code, const BlockWords& w, const lathe::Shape
   const double total = std::fabs(depthTo - depthFrom);
   const double away = sign(depthFrom - depthTo);  // from the shape back toward A, along the depth axis
   const auto spot = [facing](double along, double across) { return facing ? Spot{across, along} : Spot{along, across}; };
-  const double passes = total > 0 ? (depth > 0 ? std::min(std::ceil(total / depth), mostPasses(shape)) : 1) : 0;
+  // Without a depth of cut (no D, no first block) there are no roughing passes to count.
+  const double passes = total > 0 && depth > 0 ? std::min(lathe::stepsToCover(total, depth), mostPasses(shape)) : 0;
   for (double k = 1; k <= passes; ++k) {
     const double level = k >= passes ? depthTo : depthFrom - away * k * depth;
     // In along the depth axis, from A or from where the last pass came back to.

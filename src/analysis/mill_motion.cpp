@@ -133,7 +133,8 @@ void MillMotion::oneShot(const BlockWords& w, MotionTotals& totals) {
         dwell(w.number(Address::P) / 1000, totals);
       } else if (w.has(Address::X) || w.has(Address::U)) {
         const Address a = w.has(Address::X) ? Address::X : Address::U;
-        dwell(w.hasPoint(a) ? w.number(a) : w.number(a) / 1000, totals);
+        // A calculator-type control reads a dwell without a point in seconds too.
+        dwell(w.hasPoint(a) || machine_.calculatorInput ? w.number(a) : w.number(a) / 1000, totals);
       }
       return;
     case 92: {
