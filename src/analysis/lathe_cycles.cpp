@@ -184,7 +184,8 @@ void LatheMotion::threadCycle(const BlockWords& w, MotionTotals& totals) {
   }
   for (double m = 0; m < finishingPasses; ++m) depths.push_back(height);
   // Each pass at the diameter that lies height - depth from the root toward A.
-  const double towardStart = sign(a.r - root.r);
+  // A start on the root diameter threads as an outside thread would.
+  const double towardStart = a.r < root.r ? -1 : 1;
   inCycle_ = true;
   for (const double depth : depths) threadPass(a, root.r + (height - depth) * towardStart, root.z, totals);
   inCycle_ = false;

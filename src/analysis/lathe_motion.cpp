@@ -173,11 +173,15 @@ void LatheMotion::execute(const BlockWords& w, std::int64_t ordinal, MotionTotal
     state_.motion = lastMotion_ = motion;
     state_.cycle = 0;
   } else if (const int cycle = singleCycleCode(w); cycle != 0) {
+    // Entered from another motion, the cycle starts where the tool is, X and Z there and no
+    // taper; switching among G90, G92 and G94 keeps them.
+    if (state_.cycle == 0) {
+      cycleX_ = at_.r;
+      cycleZ_ = at_.z;
+      cycleTaper_ = 0;
+    }
     state_.cycle = cycle;
     cycleStart_ = at_;
-    cycleX_ = at_.r;
-    cycleZ_ = at_.z;
-    cycleTaper_ = 0;
   }
   if (state_.cycle != 0) {
     if (hasAxisWord(w)) singleCycle(w, totals);

@@ -75,6 +75,7 @@ class LatheMotion : public MotionBase {
   void setUnits(int code);
   void setModes(const BlockWords& w);
   void setSpindle(const BlockWords& w);
+  void setSpeedWord(const BlockWords& w);  // S: a surface speed, a speed, or G50's limit
   void changeTool(const BlockWords& w, MotionTotals& totals);
   bool oneShot(const BlockWords& w, MotionTotals& totals);  // true when the block was one
   static int singleCycleCode(const BlockWords& w);

@@ -112,7 +112,8 @@ void LatheMotion::patternRepeat(const BlockWords& w, const lathe::Shape& shape, 
 }
 
 void LatheMotion::finish(const lathe::Shape& shape, MotionTotals& totals) {
-  // The shape as programmed, from A, with the feeds and speeds of its blocks; G00 at rapid.
+  // The shape as programmed, from A, with the F and S of its blocks (not their G96 or G97); G00
+  // at rapid.
   const Spot a = at_;
   for (const lathe::Segment& s : shape.path) {
     const BlockWords& b = *s.block;
@@ -120,7 +121,7 @@ void LatheMotion::finish(const lathe::Shape& shape, MotionTotals& totals) {
       state_.feed = b.number(Address::F);
       state_.feedWritten = true;
     }
-    if (b.has(Address::S) || b.code(Group::SpindleMode) != kNoCode) setSpindle(b);
+    if (b.has(Address::S)) setSpeedWord(b);
     if (s.arc) {
       arcAlong(s, totals);
     } else if (s.rapid) {

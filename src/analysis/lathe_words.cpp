@@ -35,12 +35,16 @@ void LatheMotion::setSpindle(const BlockWords& w) {
   if (mode == 96) {
     spindle_.constantSurface = true;
   } else if (mode == 97 && spindle_.constantSurface) {
-    // The spindle keeps the speed it has at that moment, where it has a known one.
-    spindle_.rpm = spindle_.surfaceSpeed > 0 ? spindle_.rpmAt(at_.r) : 0;
+    // The spindle keeps the speed it has at that moment (the limit, where no surface speed was
+    // known).
+    spindle_.rpm = spindle_.rpmAt(at_.r);
     spindle_.constantSurface = false;
   }
   state_.constantSurfaceSpeed = spindle_.constantSurface;
-  if (!w.has(Address::S)) return;
+  if (w.has(Address::S)) setSpeedWord(w);
+}
+
+void LatheMotion::setSpeedWord(const BlockWords& w) {
   const double s = std::fabs(w.number(Address::S));
   if (w.code(Group::OneShot) == 50 && !hasAxisWord(w)) {
     // G50 S: the top speed under G96.
@@ -177,6 +181,7 @@ void LatheMotion::tellMove(MoveKind kind, Spot to, double length, double rate, c
 void LatheMotion::rapidTo(Spot to, MotionTotals& totals) {
   const double length = std::hypot(to.r - at_.r, to.z - at_.z);
   totals.minutes += length / machine_.rapidRate;
+  totals.moved = true;
   if (observer_) [[unlikely]] tellMove(MoveKind::Rapid, to, length, machine_.rapidRate, totals);
   place(to);
 }
@@ -204,6 +209,7 @@ void LatheMotion::feedTo(Spot to, Pace pace, MotionTotals& totals) {
   const double inverseTurns = perTurn ? spindle_.lineInverseTurns(at_.r, to.r, length) : 0;
   totals.minutes += feedMinutes(inverseTurns, length, pace);
   totals.cuttingMillimetres += length;
+  totals.moved = true;
   if (observer_) [[unlikely]] tellMove(MoveKind::Feed, to, length, feedRateAt(at_.r, pace), totals);
   place(to);
 }
@@ -214,6 +220,7 @@ void LatheMotion::arcAlong(const lathe::Segment& arc, MotionTotals& totals) {
   const double inverseTurns = perTurn ? spindle_.arcInverseTurns(arc.centre.r, arc.radius, arc.startAngle, arc.sweep) : 0;
   totals.minutes += feedMinutes(inverseTurns, length, Pace::Cut);
   totals.cuttingMillimetres += length;
+  totals.moved = true;
   if (observer_) [[unlikely]] tellMove(MoveKind::Arc, arc.to, length, feedRateAt(at_.r, Pace::Cut), totals, &arc);
   place(arc.to);
 }

@@ -59,7 +59,7 @@ void MachiningState::block(const BlockWords& words) {
 
 void MachiningState::finishFile() {
   if (machine_.lathe()) lathe_.endProgram(totals_);
-  if (totals_.minutes > 0 || totals_.cuttingMillimetres > 0) emitRow();
+  if (totals_.moved) emitRow();
 }
 
 void MachiningState::endProgram() {

@@ -43,8 +43,8 @@ class MachiningState {
   // words, and ends the program (a row) where it holds M30, M02 or M99 or is a closing "%".
   void block(const BlockWords& words);
 
-  // The file ended: its last program gives its row here when it has measured anything (a
-  // program without an end code, or cut off in a transfer, still shows what it holds).
+  // The file ended: its last program gives its row here when it holds any move (a program
+  // without an end code, or cut off in a transfer, still shows what it holds).
   void finishFile();
 
   const MachineModel& machine() const { return machine_; }

@@ -100,6 +100,8 @@ void MillMotion::peck(double rLevel, double bottom, bool fullRetract, MotionTota
       const double rapids = fullRetract ? state_.drillQ * pecks * (pecks + 1) - pecks * kPeckClearance : pecks * kPeckClearance;
       totals.minutes += fed / feedRate() + rapids / machine_.rapidRate;
       totals.cuttingMillimetres += fed;
+      totals.moved = true;
+      if (observer_) [[unlikely]] tellLine(MoveKind::Feed, {x, y, bottom}, fed, feedRate(), totals);
       state_.position = {x, y, bottom};
       return;
     }

@@ -50,6 +50,7 @@ void MillMotion::tellLine(MoveKind kind, const Point& to, double length, double 
 void MillMotion::rapid(const Point& to, MotionTotals& totals) {
   const double length = lineLength(position(), to);
   totals.minutes += length / machine_.rapidRate;
+  totals.moved = true;
   if (observer_) [[unlikely]] tellLine(MoveKind::Rapid, to, length, machine_.rapidRate, totals);
   state_.position = to;
 }
@@ -59,6 +60,7 @@ void MillMotion::feed(const Point& to, MotionTotals& totals) {
   const double rate = feedRate();
   totals.minutes += length / rate;
   totals.cuttingMillimetres += length;
+  totals.moved = true;
   if (observer_) [[unlikely]] tellLine(MoveKind::Feed, to, length, rate, totals);
   state_.position = to;
 }
@@ -222,6 +224,7 @@ void MillMotion::arc(const BlockWords& w, const Point& to, MotionTotals& totals)
   const double rate = feedRate();
   totals.minutes += arcLength / rate;
   totals.cuttingMillimetres += arcLength;
+  totals.moved = true;
   if (observer_) [[unlikely]] {
     const PlanePoint centre = w.has(Address::R)
                                   ? arcCentreByRadius(position(), to, state_.plane, length(w, Address::R), clockwise)

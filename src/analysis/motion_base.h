@@ -13,6 +13,7 @@ namespace korvane {
 struct MotionTotals {
   double minutes = 0;
   double cuttingMillimetres = 0;
+  bool moved = false;  // a rapid, feed or arc was made, even one of no length
 };
 
 class MotionBase {
