@@ -7,7 +7,8 @@ rs274 prints the canonical moves it makes (traverses, feeds, arcs, dwells); thei
 times are added up here, rapid moves at 5000 mm/min. Where the two dialects differ the program is
 written twice from one model: rs274 takes dwells in seconds and repeats as L, and has no "%" or O
 lines. Constructs whose motion the two controls define differently (boring cycles that feed back
-out, coordinates without a decimal point) are not generated.
+out) are not generated. Coordinates without a decimal point are written only in the programs made
+for a calculator-type control, measured with a profile whose 小数点入力 is 1.
 
 Usage: compare_with_rs274.py KORVANE_CLI LINUXCNC_ROOT [COUNT] [SEED]
 LINUXCNC_ROOT is Debian's linuxcnc-uspace package unpacked with dpkg -x (scripts/reference.sh).
@@ -38,13 +39,24 @@ class Program:
         self.scale = 0.05 if self.inch else 1.0  # keeps inch programs about as big
         self.absolute = True
         self.z = 0.0
+        # Written for a calculator-type control (小数点入力=1): whole numbers have no point, and
+        # mean millimetres (inches) as they do to rs274.
+        self.calculator = rnd.random() < 0.3
 
     def both(self, text, ngc=None):
         self.fanuc.append(text)
         self.ngc.append(text if ngc is None else ngc)
 
+    def f(self, v):
+        text = fmt(v)
+        if self.calculator and text.endswith(".000"):
+            return text[:-4] if text[:-4] not in ("", "-", "-0") else "0"
+        return text
+
     def c(self, lo, hi):
-        return fmt(self.rnd.uniform(lo, hi) * self.scale)
+        v = self.rnd.uniform(lo, hi) * self.scale
+        # Mostly whole numbers on a calculator-type control: the words without a point.
+        return self.f(round(v) if self.calculator and self.rnd.random() < 0.7 and abs(v) >= 1 else v)
 
     def build(self):
         rnd = self.rnd
@@ -105,14 +117,14 @@ class Program:
                 # End on the circle so that both readings see the same radius.
                 rr = math.hypot(float(i), float(j))
                 a = rnd.uniform(0, 2 * math.pi)
-                self.both(f"G91 {g} X{fmt(float(i) + rr * math.cos(a))} Y{fmt(float(j) + rr * math.sin(a))} I{i} J{j}{z}")
+                self.both(f"G91 {g} X{self.f(float(i) + rr * math.cos(a))} Y{self.f(float(j) + rr * math.sin(a))} I{i} J{j}{z}")
                 self.both("G90")
         else:
             r = rnd.uniform(5, 40) * self.scale
             chord = rnd.uniform(0.1, 1.9) * r
             a = rnd.uniform(0, 2 * math.pi)
             sign = rnd.choice(["", "-"])
-            self.both(f"G91 {g} X{fmt(chord * math.cos(a))} Y{fmt(chord * math.sin(a))} R{sign}{fmt(r)}")
+            self.both(f"G91 {g} X{self.f(chord * math.cos(a))} Y{self.f(chord * math.sin(a))} R{sign}{self.f(r)}")
             self.both("G90")
 
     def plane_arc(self):
@@ -125,7 +137,7 @@ class Program:
         cu_v, cv_v = -r * math.cos(a), -r * math.sin(a)
         du, dv = cu_v + r * math.cos(b), cv_v + r * math.sin(b)
         g = rnd.choice(["G02", "G03"])
-        self.both(f"{plane} G91 {g} {u}{fmt(du)} {v}{fmt(dv)} {cu}{fmt(cu_v)} {cv}{fmt(cv_v)}")
+        self.both(f"{plane} G91 {g} {u}{self.f(du)} {v}{self.f(dv)} {cu}{self.f(cu_v)} {cv}{self.f(cv_v)}")
         self.both("G90 G17")
 
     def drill(self):
@@ -245,6 +257,12 @@ def main():
     with tempfile.TemporaryDirectory() as work:
         env = dict(os.environ, XDG_CONFIG_HOME=work)  # default settings: rapid at 5000 mm/min
         env.pop("windir", None)
+        # The calculator-type programs with a profile that says so.
+        calculator = os.path.join(work, "calculator")
+        os.mkdir(calculator)
+        with open(os.path.join(calculator, "korvane.ini"), "wb") as f:
+            f.write("[COM1]\r\n小数点入力=1\r\n".encode("cp932"))
+        calculator_env = dict(env, windir=calculator)
         for n in range(count):
             prog = Program(rnd, 1000 + n).build()
             fanuc = os.path.join(work, f"p{n}.nc")
@@ -258,12 +276,14 @@ def main():
                 print(f"p{n}: rs274 did not run the program:\n{raw[-2000:]}")
                 failed += 1
                 continue
-            row = subprocess.run([cli, "analyze", fanuc], capture_output=True, text=True, env=env).stdout.split("\t")
+            command = [cli, "analyze"] + (["--profile", "1"] if prog.calculator else []) + [fanuc]
+            row = subprocess.run(command, capture_output=True, text=True, env=calculator_env if prog.calculator else env).stdout.split("\t")
             got_min, got_cut = float(row[2]), float(row[3])
             ok_time = abs(got_min - ref_min) <= max(0.01 * ref_min, 0.006)
             ok_cut = abs(got_cut - ref_cut) <= max(0.005 * ref_cut, 0.006)
             verdict = "ok" if ok_time and ok_cut else "DIFFERS"
-            print(f"p{n}: korvane {got_min:.2f} min {got_cut:.2f} mm, rs274 {ref_min:.4f} min {ref_cut:.3f} mm {verdict}")
+            kind = " (calculator type)" if prog.calculator else ""
+            print(f"p{n}{kind}: korvane {got_min:.2f} min {got_cut:.2f} mm, rs274 {ref_min:.4f} min {ref_cut:.3f} mm {verdict}")
             if not (ok_time and ok_cut):
                 failed += 1
                 print("\n".join(prog.fanuc))

@@ -1,6 +1,7 @@
 // The main window's "加工長、時間" and "ﾌｧｲﾙ情報" commands on the selected rows of its list.
 #include <QAction>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QListWidget>
 #include <QPushButton>
@@ -70,6 +71,27 @@ TEST_F(AnalysisCommands, RapidMovesRunAtTheRateOfTheMachineInTheMachineBox) {
   ASSERT_EQ(form->rowCount(), 2);
   EXPECT_EQ(form->rowTexts(0)[2], "0.10");
   EXPECT_EQ(form->rowTexts(1)[2], "0.20");
+}
+
+TEST_F(AnalysisCommands, ALatheInTheMachineBoxReadsTheProgramAsALatheDoesAsTheCommandLineDoes) {
+  // The golden case's machine as profile 3: the window shows the row `korvane-cli analyze
+  // --profile` prints for it.
+  const QDir golden(QStringLiteral(KORVANE_TEST_DATA_DIR "/analysis/lathe_g71_stepped_shaft_two_block"));
+  QFile keys(golden.filePath(QStringLiteral("machine.txt")));
+  ASSERT_TRUE(keys.open(QIODevice::ReadOnly));
+  for (const QString& line : QString::fromUtf8(keys.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+    store(QStringLiteral("COM3"), line.section(QLatin1Char('='), 0, 0), line.section(QLatin1Char('='), 1).trimmed());
+  }
+  QFile expected(golden.filePath(QStringLiteral("expected.tsv")));
+  ASSERT_TRUE(expected.open(QIODevice::ReadOnly));
+  const QStringList row = QString::fromUtf8(expected.readAll()).trimmed().split(QLatin1Char('\t'));
+  MainWindow& w = start({golden.filePath(QStringLiteral("g71.nc"))});
+  w.comportm->setCurrentIndex(2);
+  select(w, {0});
+  w.flist_time->trigger();
+  ASSERT_NE(results(w), nullptr);
+  ASSERT_EQ(results(w)->rowCount(), 1);
+  EXPECT_EQ(results(w)->rowTexts(0), row);
 }
 
 TEST_F(AnalysisCommands, RunsAppendWhileTheWindowStaysOpenAndStartAfreshOnceClosed) {
