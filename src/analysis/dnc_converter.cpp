@@ -6,7 +6,7 @@
 #include "analysis/dnc_expander.h"
 #include "analysis/dnc_work_data.h"
 #include "analysis/program_index.h"
-#include "platform/fd_write.h"
+#include "platform/desktop/fd_write.h"
 
 namespace korvane {
 

@@ -4,7 +4,7 @@
 #include <QFile>
 #include <cstring>
 
-#include "platform/fd_write.h"
+#include "platform/desktop/fd_write.h"
 
 namespace korvane {
 

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "platform/power_off.h"
+#include "platform/desktop/power_off.h"
 #include "settings/ini_file.h"
 #include "settings/settings_store.h"
 #include "transfer/transfer_view.h"

@@ -7,7 +7,7 @@
 #include <QStringList>
 #include <functional>
 
-#include "platform/mailer.h"
+#include "platform/desktop/mailer.h"
 
 namespace korvane {
 

@@ -5,7 +5,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "platform/file_system.h"
+#include "platform/desktop/file_system.h"
 
 namespace korvane {
 

@@ -7,7 +7,7 @@
 
 #include "platform/clock.h"
 #include "platform/event_pump.h"
-#include "platform/serial_port.h"
+#include "platform/serial/serial_port.h"
 #include "settings/settings_types.h"
 #include "transfer/transfer_view.h"
 

@@ -7,7 +7,7 @@
 
 #include <utility>
 
-#include "platform/file_system.h"
+#include "platform/desktop/file_system.h"
 #include "transfer/tape_code.h"
 
 namespace korvane {

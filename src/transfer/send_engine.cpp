@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "platform/control_codes.h"
-#include "platform/line_settings.h"
+#include "platform/serial/control_codes.h"
+#include "platform/serial/line_settings.h"
 
 #include "transfer/program_reader.h"
 #include "transfer/tape_code.h"

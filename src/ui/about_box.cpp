@@ -10,7 +10,7 @@
 #include <QVBoxLayout>
 
 #include "korvane/version.h"
-#include "platform/process_launcher.h"
+#include "platform/desktop/process_launcher.h"
 #include "ui/app_icon.h"
 #include "ui/main_window.h"
 

@@ -8,7 +8,7 @@
 #include <QVariant>
 
 #include "analysis/dnc_converter.h"
-#include "platform/process_launcher.h"
+#include "platform/desktop/process_launcher.h"
 #include "ui/file_dialogs.h"
 #include "ui/file_list_logic.h"
 #include "ui/list_interactions.h"

@@ -6,7 +6,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
-#include "platform/data_locations.h"
+#include "platform/desktop/data_locations.h"
 #include "ui/main_window.h"
 
 // The help pages live in a static library; without this call the linker may drop them.

@@ -11,7 +11,7 @@
 #include <QToolTip>
 #include <QUrl>
 
-#include "platform/process_launcher.h"
+#include "platform/desktop/process_launcher.h"
 #include "ui/main_window.h"
 
 namespace korvane {

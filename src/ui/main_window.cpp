@@ -11,7 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "platform/serial_port_factory.h"
+#include "platform/serial/serial_port_factory.h"
 #include "ui/message_box.h"
 #include "ui/twips.h"
 #include "ui/window_transfers.h"

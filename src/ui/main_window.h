@@ -10,7 +10,7 @@
 #include <memory>
 #include <optional>
 
-#include "platform/serial_port.h"
+#include "platform/serial/serial_port.h"
 #include "settings/settings_store.h"
 #include "transfer/transfer_view.h"
 #include "ui/main_window_layout.h"

@@ -1,7 +1,7 @@
 // List interactions: tooltips, context menus, double-click, drops, the external editor and viewer.
 #include <QPointer>
 
-#include "platform/process_launcher.h"
+#include "platform/desktop/process_launcher.h"
 #include "ui/list_interactions.h"
 #include "ui/main_window.h"
 

@@ -8,7 +8,7 @@
 #include <functional>
 #include <memory>
 
-#include "platform/serial_port.h"
+#include "platform/serial/serial_port.h"
 #include "settings/settings_store.h"
 
 class QButtonGroup;

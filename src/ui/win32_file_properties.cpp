@@ -2,7 +2,7 @@
 #include <QTimer>
 #include <QWidget>
 
-#include "platform/win32_properties_sheet.h"
+#include "platform/desktop/win32_properties_sheet.h"
 #include "ui/file_properties.h"
 
 namespace korvane {

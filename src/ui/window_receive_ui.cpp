@@ -7,7 +7,7 @@
 #include "ui/folder_chooser.h"
 #include "ui/list_interactions.h"
 #include "ui/main_window.h"
-#include "platform/process_launcher.h"
+#include "platform/desktop/process_launcher.h"
 #include "ui/receive_method_dialog.h"
 
 namespace korvane {

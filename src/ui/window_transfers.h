@@ -7,8 +7,8 @@
 
 #include "platform/clock.h"
 #include "platform/event_pump.h"
-#include "platform/mailer.h"
-#include "platform/power_off.h"
+#include "platform/desktop/mailer.h"
+#include "platform/desktop/power_off.h"
 #include "transfer/completion_actions.h"
 #include "transfer/receive_engine.h"
 #include "transfer/send_engine.h"

@@ -2,7 +2,7 @@
 // 設定保存 and read back reads as it did; the line settings text of each profile is taken or
 // refused, never misread.
 #include "fuzz_support.h"
-#include "platform/line_settings.h"
+#include "platform/serial/line_settings.h"
 #include "settings/settings_store.h"
 
 using namespace korvane;

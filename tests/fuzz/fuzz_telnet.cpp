@@ -4,7 +4,7 @@
 #include <algorithm>
 
 #include "fuzz_support.h"
-#include "platform/telnet_codec.h"
+#include "platform/network/telnet_codec.h"
 
 using namespace korvane;
 

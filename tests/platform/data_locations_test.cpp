@@ -6,7 +6,7 @@
 #include <QDir>
 #include <QTemporaryDir>
 
-#include "platform/data_locations.h"
+#include "platform/desktop/data_locations.h"
 #include "settings/settings_expectations.h"
 #include "support/test_files.h"
 

@@ -1,7 +1,7 @@
 // The line settings text speed,parity,data,stop as profiles store it.
 #include <gtest/gtest.h>
 
-#include "platform/line_settings.h"
+#include "platform/serial/line_settings.h"
 
 namespace korvane {
 namespace {

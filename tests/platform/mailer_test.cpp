@@ -1,4 +1,4 @@
-#include "platform/mailer.h"
+#include "platform/desktop/mailer.h"
 
 #include <gtest/gtest.h>
 

@@ -10,8 +10,8 @@
 
 #include <QElapsedTimer>
 
-#include "platform/network_serial_port.h"
-#include "platform/rfc2217_server.h"
+#include "platform/network/network_serial_port.h"
+#include "platform/network/rfc2217_server.h"
 #include "support/loopback_server.h"
 
 namespace korvane::test {

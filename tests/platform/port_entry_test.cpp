@@ -6,8 +6,8 @@
 #include <QFile>
 #include <unistd.h>
 
-#include "platform/port_entry.h"
-#include "platform/serial_port_factory.h"
+#include "platform/serial/port_entry.h"
+#include "platform/serial/serial_port_factory.h"
 #include "support/loopback_server.h"
 #include "support/pty_pair.h"
 

@@ -3,7 +3,7 @@
 // the variants with a parity bit (0x91/0x93) and with flow bytes handed to the reader.
 #include <gtest/gtest.h>
 
-#include "platform/posix_line_rate.h"
+#include "platform/serial/posix_line_rate.h"
 #include "pty_port_fixture.h"
 
 namespace korvane::test {

@@ -2,7 +2,7 @@
 // each frame, the frame the driver is given, NUL discarding and the buffer counts.
 #include <gtest/gtest.h>
 
-#include "platform/posix_line_rate.h"
+#include "platform/serial/posix_line_rate.h"
 #include "pty_port_fixture.h"
 
 namespace korvane::test {

@@ -2,7 +2,7 @@
 // bits are checked here on the built structure; the pty tests check what the driver does.
 #include <gtest/gtest.h>
 
-#include "platform/posix_termios.h"
+#include "platform/serial/posix_termios.h"
 
 namespace korvane {
 namespace {

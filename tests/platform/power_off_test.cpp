@@ -1,4 +1,4 @@
-#include "platform/power_off.h"
+#include "platform/desktop/power_off.h"
 
 #include <gtest/gtest.h>
 

@@ -7,7 +7,7 @@
 #include <QTemporaryDir>
 #include <QThread>
 
-#include "platform/process_launcher.h"
+#include "platform/desktop/process_launcher.h"
 
 namespace korvane {
 namespace {

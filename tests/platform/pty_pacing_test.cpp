@@ -4,7 +4,7 @@
 
 #include <QElapsedTimer>
 
-#include "platform/posix_serial_port.h"
+#include "platform/serial/posix_serial_port.h"
 #include "support/pty_pair.h"
 
 using namespace korvane;

@@ -8,7 +8,7 @@
 #include <chrono>
 #include <memory>
 
-#include "platform/posix_serial_port.h"
+#include "platform/serial/posix_serial_port.h"
 #include "support/pty_pair.h"
 
 namespace korvane::test {

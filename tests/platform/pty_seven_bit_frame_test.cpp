@@ -4,8 +4,8 @@
 
 #include <bit>
 
-#include "platform/line_settings.h"
-#include "platform/received_frames.h"
+#include "platform/serial/line_settings.h"
+#include "platform/serial/received_frames.h"
 #include "pty_port_fixture.h"
 
 using namespace korvane;

@@ -5,7 +5,7 @@
 #include <QFileInfo>
 #include <unistd.h>
 
-#include "platform/serial_port_factory.h"
+#include "platform/serial/serial_port_factory.h"
 #include "settings/settings_store.h"
 #include "support/pty_pair.h"
 

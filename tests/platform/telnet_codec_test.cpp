@@ -5,9 +5,9 @@
 #include <QRandomGenerator>
 #include <vector>
 
-#include "platform/rfc2217_client.h"
-#include "platform/rfc2217_server.h"
-#include "platform/telnet_codec.h"
+#include "platform/network/rfc2217_client.h"
+#include "platform/network/rfc2217_server.h"
+#include "platform/network/telnet_codec.h"
 
 namespace korvane::test {
 namespace {

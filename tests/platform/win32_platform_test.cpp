@@ -6,11 +6,11 @@
 #include <QDir>
 #include <QTemporaryDir>
 
-#include "platform/mailer.h"
-#include "platform/serial_port.h"
-#include "platform/serial_port_factory.h"
-#include "platform/win32_mapi_mailer.h"
-#include "platform/win32_serial_port.h"
+#include "platform/desktop/mailer.h"
+#include "platform/serial/serial_port.h"
+#include "platform/serial/serial_port_factory.h"
+#include "platform/desktop/win32_mapi_mailer.h"
+#include "platform/serial/win32_serial_port.h"
 #include "support/test_files.h"
 
 namespace korvane {

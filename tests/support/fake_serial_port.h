@@ -5,7 +5,7 @@
 #include <QByteArray>
 #include <QList>
 
-#include "platform/serial_port.h"
+#include "platform/serial/serial_port.h"
 #include "support/fake_clock.h"
 
 namespace korvane::test {

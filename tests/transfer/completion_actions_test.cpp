@@ -7,7 +7,7 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
-#include "platform/power_off.h"
+#include "platform/desktop/power_off.h"
 #include "settings/ini_file.h"
 #include "settings/settings_store.h"
 #include "support/recording_view.h"

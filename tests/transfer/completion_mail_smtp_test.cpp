@@ -5,8 +5,8 @@
 #include <QJsonArray>
 #include <QTemporaryDir>
 
-#include "platform/mailer.h"
-#include "platform/power_off.h"
+#include "platform/desktop/mailer.h"
+#include "platform/desktop/power_off.h"
 #include "settings/settings_store.h"
 #include "support/recording_view.h"
 #include "support/smtp_sink.h"

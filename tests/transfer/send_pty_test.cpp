@@ -10,7 +10,7 @@
 #include <atomic>
 #include <thread>
 
-#include "platform/serial_port_factory.h"
+#include "platform/serial/serial_port_factory.h"
 #include "settings/settings_store.h"
 #include "support/fake_clock.h"
 #include "support/pty_pair.h"

@@ -9,7 +9,7 @@
 #include <functional>
 #include <optional>
 
-#include "platform/process_launcher.h"
+#include "platform/desktop/process_launcher.h"
 #include "transfer/receive_engine.h"
 #include "ui/file_properties.h"
 #include "ui/list_interactions.h"

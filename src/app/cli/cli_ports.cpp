@@ -2,7 +2,7 @@
 // device-server address each one maps to, the way the program probes them at start-up (each is
 // opened and closed at once; a device server is connected to).
 #include "app/cli/cli_command.h"
-#include "platform/serial_port_factory.h"
+#include "platform/serial/serial_port_factory.h"
 #include "settings/settings_store.h"
 
 namespace korvane::cli {

@@ -3,8 +3,8 @@
 
 #include "app/cli/cli_command.h"
 #include "app/cli/cli_transfer.h"
-#include "platform/mailer.h"
-#include "platform/power_off.h"
+#include "platform/desktop/mailer.h"
+#include "platform/desktop/power_off.h"
 #include "transfer/completion_actions.h"
 #include "transfer/send_engine.h"
 

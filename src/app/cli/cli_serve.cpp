@@ -11,7 +11,7 @@
 #include "app/cli/cli_command.h"
 #include "app/cli/cli_transfer.h"
 #include "app/cli/terminal_view.h"
-#include "platform/serial_port_factory.h"
+#include "platform/serial/serial_port_factory.h"
 #include "transfer/service/machine_service.h"
 
 namespace korvane::cli {

@@ -11,7 +11,7 @@
 #include "app/cli/terminal_view.h"
 #include "platform/clock.h"
 #include "platform/event_pump.h"
-#include "platform/serial_port_factory.h"
+#include "platform/serial/serial_port_factory.h"
 #include "settings/settings_store.h"
 #include "transfer/line_writer.h"
 

@@ -19,7 +19,7 @@
 #include <cstring>
 
 #include "app/cli/machine_pty.h"
-#include "platform/rfc2217_server.h"
+#include "platform/network/rfc2217_server.h"
 
 namespace korvane::cli {
 

@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "korvane/version.h"
-#include "platform/serial_port_factory.h"
+#include "platform/serial/serial_port_factory.h"
 #include "settings/settings_store.h"
 #include "ui/app_icon.h"
 #include "ui/command_line.h"

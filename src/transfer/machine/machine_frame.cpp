@@ -2,7 +2,7 @@
 
 #include <bit>
 
-#include "platform/line_settings.h"
+#include "platform/serial/line_settings.h"
 
 namespace korvane {
 

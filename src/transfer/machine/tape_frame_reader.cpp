@@ -1,6 +1,6 @@
 #include "transfer/machine/tape_frame_reader.h"
 
-#include "platform/control_codes.h"
+#include "platform/serial/control_codes.h"
 
 namespace korvane {
 

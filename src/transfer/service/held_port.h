@@ -8,7 +8,7 @@
 
 #include <QByteArray>
 
-#include "platform/serial_port.h"
+#include "platform/serial/serial_port.h"
 
 namespace korvane {
 

@@ -6,7 +6,7 @@
 #include <QFileInfo>
 #include <QTemporaryFile>
 
-#include "platform/control_codes.h"
+#include "platform/serial/control_codes.h"
 #include "transfer/line_writer.h"
 #include "transfer/receive_engine.h"
 #include "transfer/send_engine.h"

@@ -11,7 +11,7 @@
 
 #include "platform/clock.h"
 #include "platform/event_pump.h"
-#include "platform/serial_port.h"
+#include "platform/serial/serial_port.h"
 #include "settings/settings_store.h"
 #include "transfer/durable_line_file.h"
 #include "transfer/service/held_port.h"
