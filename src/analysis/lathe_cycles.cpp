@@ -127,10 +127,16 @@ void LatheMotion::peckCycle(int code, const BlockWords& w, MotionTotals& totals)
   const double stepTo = drilling ? end.r : end.z;
   const double peckFrom = drilling ? a.z : a.r;
   const double peckTo = drilling ? end.z : end.r;
-  const double peckStep = drilling ? dk : di;
+  const double stepSize = drilling ? di : dk;
+  double peckStep = drilling ? dk : di;
   const double back = -sign(peckTo - peckFrom);
   inCycle_ = true;
-  const std::vector<double> steps = stepsBetween(stepFrom, stepTo, drilling ? di : dk);
+  const std::vector<double> steps = stepsBetween(stepFrom, stepTo, stepSize);
+  // Pecks of every step together: far more than any program asks for, and a bound on the time a
+  // program written without its points takes to measure; beyond it the pecks are taken longer.
+  constexpr double kMostPecks = 1e6;
+  const double pecksEach = kMostPecks / static_cast<double>(steps.size());
+  if (peckStep > 0 && std::fabs(peckTo - peckFrom) / peckStep > pecksEach) peckStep = std::fabs(peckTo - peckFrom) / pecksEach;
   for (std::size_t j = 0; j < steps.size(); ++j) {
     if (j > 0) rapidTo(spot(steps[j], peckFrom), totals);
     if (peckTo != peckFrom) {

@@ -35,18 +35,7 @@ void LatheMotion::setUnits(int code) {
 }
 
 lathe::Spot LatheMotion::target(const BlockWords& w, Spot from) const {
-  Spot to = from;
-  if (w.has(Address::X)) {
-    to.r = length(w, Address::X) / 2;
-  } else if (w.has(Address::U)) {
-    to.r = from.r + length(w, Address::U) / 2;
-  }
-  if (w.has(Address::Z)) {
-    to.z = length(w, Address::Z);
-  } else if (w.has(Address::W)) {
-    to.z = from.z + length(w, Address::W);
-  }
-  return to;
+  return lathe::targetOf(w, from, [this](const BlockWords& b, Address a) { return length(b, a); });
 }
 
 // ---- Blocks held back behind a cycle that waits for its shape ----

@@ -98,17 +98,7 @@ Shape readShape(const std::vector<ShapeBlock>& blocks, Spot start, const LengthO
       }
       continue;
     }
-    Spot to = at;
-    if (w.has(Address::X)) {
-      to.r = lengthOf(w, Address::X) / 2;
-    } else if (w.has(Address::U)) {
-      to.r = at.r + lengthOf(w, Address::U) / 2;
-    }
-    if (w.has(Address::Z)) {
-      to.z = lengthOf(w, Address::Z);
-    } else if (w.has(Address::W)) {
-      to.z = at.z + lengthOf(w, Address::W);
-    }
+    const Spot to = targetOf(w, at, lengthOf);
     Segment s;
     if (arc) {
       s = arcOf(w, at, to, motion == 2, lengthOf);

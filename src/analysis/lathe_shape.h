@@ -58,6 +58,24 @@ struct ShapeBlock {
 // How a length word reads: millimetres from the word as written (increment, point, inch).
 using LengthOf = std::function<double(const BlockWords&, Address)>;
 
+// Where the X (U) and Z (W) words of a block lead from `from`: X a diameter, U a diameter's
+// change; X over U, Z over W. `length` reads a word in millimetres.
+template <typename Length>
+Spot targetOf(const BlockWords& w, Spot from, const Length& length) {
+  Spot to = from;
+  if (w.has(Address::X)) {
+    to.r = length(w, Address::X) / 2;
+  } else if (w.has(Address::U)) {
+    to.r = from.r + length(w, Address::U) / 2;
+  }
+  if (w.has(Address::Z)) {
+    to.z = length(w, Address::Z);
+  } else if (w.has(Address::W)) {
+    to.z = from.z + length(w, Address::W);
+  }
+  return to;
+}
+
 // The arc a G02 (clockwise) or G03 block makes from `from` to `to`: its centre from I (a radius)
 // and K, incremental from the start, or its radius R (negative: more than a half turn).
 Segment arcOf(const BlockWords& w, Spot from, Spot to, bool clockwise, const LengthOf& lengthOf);

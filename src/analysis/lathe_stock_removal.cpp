@@ -11,7 +11,7 @@ namespace {
 
 // Passes times the shape's segments: far more than any program asks for, and a bound on the time
 // a program written without its points (a depth of cut of 0.001 mm) takes to measure.
-constexpr double kMostPassWork = 4e6;
+constexpr double kMostPassWork = 1e6;
 
 double mostPasses(const lathe::Shape& shape) { return std::max(1.0, std::floor(kMostPassWork / static_cast<double>(shape.path.size()))); }
 

@@ -79,14 +79,7 @@ void LatheMotion::changeTool(const BlockWords& w, MotionTotals& totals) {
 bool LatheMotion::oneShot(const BlockWords& w, MotionTotals& totals) {
   switch (w.code(Group::OneShot)) {
     case 4:
-      // P in milliseconds (a point changes nothing); X or U in seconds, without a point in ms.
-      if (w.has(Address::P)) {
-        dwell(w.number(Address::P) / 1000, totals);
-      } else if (w.has(Address::X) || w.has(Address::U)) {
-        const Address a = w.has(Address::X) ? Address::X : Address::U;
-        // A calculator-type control reads a dwell without a point in seconds too.
-        dwell(w.hasPoint(a) || machine_.calculatorInput ? w.number(a) : w.number(a) / 1000, totals);
-      }
+      dwell(dwellSeconds(w), totals);
       return true;
     case 28:
     case 30: {

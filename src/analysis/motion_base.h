@@ -65,6 +65,16 @@ class MotionBase {
     }
   }
 
+  // The seconds a G04 block dwells, or nothing when it names none: P in milliseconds (a point
+  // changes nothing), else X or U in seconds with a point and in milliseconds without one (in
+  // seconds too on a calculator-type control).
+  double dwellSeconds(const BlockWords& w) const {
+    if (w.has(Address::P)) return w.number(Address::P) / 1000;
+    if (!w.has(Address::X) && !w.has(Address::U)) return 0;
+    const Address a = w.has(Address::X) ? Address::X : Address::U;
+    return w.hasPoint(a) || machine_.calculatorInput ? w.number(a) : w.number(a) / 1000;
+  }
+
   void noteMacro(const BlockWords& w) {
     const auto oneShot = w.code(Group::OneShot);
     if (w.is(BlockWords::kMacro) || oneShot == 65 || oneShot == 66) state_.macroSeen = true;
