@@ -195,6 +195,7 @@ class MainWindow : public QMainWindow, public TransferView {
   void closeQuestionAnswered(int answer);
   // The elapsed time of a reception, shown also while it waits for the machine's first line.
   void showReceptionTime();
+  void stopReceptionDisplay();
 
   void buildControls();
   void buildMenus();

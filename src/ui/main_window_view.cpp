@@ -60,9 +60,8 @@ void MainWindow::leaveTransfer(TransferKind kind) {
     cmdget->setText(kReceiveCaption);
   }
   for (QWidget* w : transferControls(kind)) w->setEnabled(true);
+  stopReceptionDisplay();
   runningTransfer_.reset();
-  if (receptionClock_) receptionClock_->stop();
-  receptionStartMs_.reset();
   // A question still open asks about a transfer that is over; the next close is not asked.
   if (closeQuestion_ && closeQuestion_->isVisible()) closeQuestion_->done(QMessageBox::No);
   if (const std::optional<WayOut> way = std::exchange(leaveAfterTransfer_, std::nullopt)) {
@@ -77,7 +76,12 @@ void MainWindow::leaveTransfer(TransferKind kind) {
   }
 }
 
-void MainWindow::setWindowCaption(const QString& text) { setWindowTitle(text); }
+void MainWindow::setWindowCaption(const QString& text) {
+  setWindowTitle(text);
+  // A reception changes its caption only when it starts and when it ends; from its end on it
+  // waits for nothing, though its last messages are still to be read.
+  if (runningTransfer_ == TransferKind::Receive && text != kReceivingCaption) stopReceptionDisplay();
+}
 
 // A reception shows no line until the machine punches its first; until then the panel says that
 // it waits for the machine, so a silent line does not look like a window that hangs.
@@ -89,12 +93,17 @@ void MainWindow::setStatusText(const QString& text) {
 // between, counted from the engine's first showing, so it runs while no line comes.
 void MainWindow::setElapsedText(const QString& text) {
   statusPanel2->setText(text);
-  if (runningTransfer_ == TransferKind::Receive && !receptionStartMs_) receptionStartMs_ = transfers().clock->nowMs();
+  if (receptionClock_ && receptionClock_->isActive() && !receptionStartMs_) receptionStartMs_ = transfers().clock->nowMs();
 }
 
 void MainWindow::showReceptionTime() {
-  if (runningTransfer_ != TransferKind::Receive || !receptionStartMs_) return;
-  statusPanel2->setText(elapsedText(transfers().clock->nowMs() - *receptionStartMs_));
+  if (receptionStartMs_) statusPanel2->setText(elapsedText(transfers().clock->nowMs() - *receptionStartMs_));
+}
+
+void MainWindow::stopReceptionDisplay() {
+  if (receptionClock_) receptionClock_->stop();
+  receptionStartMs_.reset();
+  if (statusPanel1->text() == kWaitingForMachineText) statusPanel1->clear();
 }
 
 // The bar counts in int; a file larger than that is shown in steps of progressScale_ bytes.

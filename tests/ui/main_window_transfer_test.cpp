@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QtTest/QTest>
 
 #include "settings/settings_store.h"
 #include "support/fake_serial_port.h"
@@ -231,10 +232,32 @@ TEST_F(WindowTransferTest, AReceptionWaitingForTheMachineSaysSoAndItsTimeRuns) {
       window->cmdget->click();
     });
   });
+  QString statusAtEnd;
+  QString elapsedAtEnd;
+  onMessage = [&](const QString&) {
+    statusAtEnd = window->statusPanel1->text();
+    elapsedAtEnd = window->statusPanel2->text();
+  };
   window->cmdget->click();
   EXPECT_EQ(waitingStatus, QStringLiteral("機械からのデータを待っています"));
   EXPECT_FALSE(waitingElapsed.isEmpty());
   EXPECT_NE(waitingElapsed, QStringLiteral("00 : 00 : 00")) << "the elapsed time runs while waiting";
   EXPECT_EQ(lineStatus, QStringLiteral(" 2:O1234")) << "the lines replace it as they arrive";
   EXPECT_EQ(messages.last(), QStringLiteral("受信が中断されました"));
+  EXPECT_EQ(statusAtEnd, lineStatus);
+  clock.advance(5000);
+  QTest::qWait(300);
+  EXPECT_EQ(window->statusPanel2->text(), elapsedAtEnd) << "the time stops with the reception";
+}
+
+// A reception stopped before anything came no longer says that it waits.
+TEST_F(WindowTransferTest, AReceptionStoppedWhileWaitingNoLongerSaysItWaits) {
+  OneFileReception reception(dir.filePath(QStringLiteral("in.nc")));
+  window->setReceiveUi(&reception);
+  QString statusAtEnd = QStringLiteral("(no message)");
+  onMessage = [&](const QString&) { statusAtEnd = window->statusPanel1->text(); };
+  QTimer::singleShot(0, window.get(), [&] { window->cmdget->click(); });
+  window->cmdget->click();
+  EXPECT_EQ(messages.last(), QStringLiteral("受信が中断されました"));
+  EXPECT_EQ(statusAtEnd, QString());
 }
