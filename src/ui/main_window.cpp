@@ -208,7 +208,8 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 void MainWindow::askToStopAndLeave(WayOut way) {
   askedWayOut_ = way;
   if (!closeQuestion_) {
-    closeQuestion_ = new QMessageBox(QMessageBox::Warning, kAppTitle, QString(), QMessageBox::Yes | QMessageBox::No, this);
+    closeQuestion_ =
+        new QMessageBox(QMessageBox::Warning, kAppTitle, QString(), QMessageBox::Yes | QMessageBox::No, this);
     closeQuestion_->setObjectName(QStringLiteral("closeQuestion"));
     closeQuestion_->setDefaultButton(QMessageBox::No);
     closeQuestion_->setWindowModality(Qt::WindowModal);

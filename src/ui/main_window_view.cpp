@@ -93,7 +93,9 @@ void MainWindow::setStatusText(const QString& text) {
 // between, counted from the engine's first showing, so it runs while no line comes.
 void MainWindow::setElapsedText(const QString& text) {
   statusPanel2->setText(text);
-  if (receptionClock_ && receptionClock_->isActive() && !receptionStartMs_) receptionStartMs_ = transfers().clock->nowMs();
+  if (receptionClock_ && receptionClock_->isActive() && !receptionStartMs_) {
+    receptionStartMs_ = transfers().clock->nowMs();
+  }
 }
 
 void MainWindow::showReceptionTime() {

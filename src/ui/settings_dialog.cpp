@@ -273,7 +273,8 @@ void Form3::fill() {
   comspeed->setCurrentIndex(speedEntry);
   comspeed->setEditText(p.baudRate);
   // A port that is not listed shows no entry rather than another port's.
-  Combo1->setCurrentIndex(p.portNumber == asInt(p.portNumber) ? Combo1->findData(asInt(p.portNumber), kPortNumberRole) : -1);
+  const bool wholePort = p.portNumber == asInt(p.portNumber);
+  Combo1->setCurrentIndex(wholePort ? Combo1->findData(asInt(p.portNumber), kPortNumberRole) : -1);
   // A value these options cannot show is shown as the nearest default but stays stored as it
   // is until the operator picks an option.
   showOption(datalen, p.dataBits == u"7" ? 0 : 1);
