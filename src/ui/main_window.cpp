@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QListWidget>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
 #include <cmath>
@@ -98,28 +99,30 @@ void MainWindow::startUp(const QStringList& rows) {
   applyOuterSize(store_.app().windowWidth, store_.app().windowHeight);
 }
 
-// Opens and closes ports 1 to 10 until one does not exist; a port that exists but cannot be
-// opened (in use, no access, a device server that does not answer) still counts as present. What
-// each port is and how its opening went is kept for the settings dialog.
+// Opens and closes each of the ports 1 to 10. A port is listed when it opened, when it exists
+// but did not open (in use, no access, a device server that does not answer), and when the
+// operator named it in korvane-ports though what it names is not there now (an adapter
+// unplugged): a missing port in the middle hides none after it. What each port is and how its
+// opening went is kept for the settings dialog.
 void MainWindow::probePorts() {
-  availablePorts_.clear();
-  portDetails_.clear();
+  portChoices_.clear();
   if (!makePort_) return;
   serialPort_ = makePort_();
   if (!serialPort_) return;
   for (int n = 1; n <= kProfileSlots; ++n) {
     serialPort_->setCommPort(n);
     PortError error;
+    PortChoice port{n, true, {}};
     QString state = QStringLiteral("ok");
     if (serialPort_->open(&error)) {
       serialPort_->close();
-    } else if (error.number == kErrInvalidPort) {
-      break;
     } else {
+      if (error.number == kErrInvalidPort && !portHasEntry(n, store_.iniPath())) continue;
+      port.openable = false;
       state = error.description;
     }
-    availablePorts_ << QStringLiteral("Com %1").arg(n);
-    portDetails_ << QStringLiteral("Com %1: %2\n%3").arg(n).arg(portDevicePath(n, store_.iniPath()), state);
+    port.detail = QStringLiteral("Com %1: %2\n%3").arg(n).arg(portDevicePath(n, store_.iniPath()), state);
+    portChoices_ << port;
   }
 }
 
@@ -189,11 +192,43 @@ void MainWindow::showEvent(QShowEvent* event) {
   fitFrameOnce();
 }
 
-// The close box saves nothing. A transfer waiting inside its loop would outlive the window, so
-// the program then ends at once, as "終了" does, leaving the port to the operating system.
+// The close box saves nothing. While a transfer runs, closing would cut the machine's program
+// off mid-block, so the operator is asked first (see askToStopAndLeave).
 void MainWindow::closeEvent(QCloseEvent* event) {
-  event->accept();
-  if (transferRunning()) quit_();
+  if (!transferRunning()) {
+    event->accept();
+    return;
+  }
+  event->ignore();
+  askToStopAndLeave(WayOut::CloseBox);
+}
+
+// A window-modal box that the transfer does not wait for: a modal loop here would hold the line
+// (a machine reading in DNC mode would starve mid-cut) for as long as the operator thinks.
+void MainWindow::askToStopAndLeave(WayOut way) {
+  askedWayOut_ = way;
+  if (!closeQuestion_) {
+    closeQuestion_ =
+        new QMessageBox(QMessageBox::Warning, kAppTitle, QString(), QMessageBox::Yes | QMessageBox::No, this);
+    closeQuestion_->setObjectName(QStringLiteral("closeQuestion"));
+    closeQuestion_->setDefaultButton(QMessageBox::No);
+    closeQuestion_->setWindowModality(Qt::WindowModal);
+    fitCaption(*closeQuestion_);
+    connect(closeQuestion_, &QMessageBox::finished, this, &MainWindow::closeQuestionAnswered);
+  }
+  closeQuestion_->setText(sendRunning() ? QStringLiteral("送信中です。中断して終了しますか？")
+                                        : QStringLiteral("受信中です。中断して終了しますか？"));
+  closeQuestion_->show();
+  closeQuestion_->raise();
+  closeQuestion_->activateWindow();
+}
+
+void MainWindow::closeQuestionAnswered(int answer) {
+  if (answer != QMessageBox::Yes || !transferRunning()) return;
+  leaveAfterTransfer_ = askedWayOut_;
+  // What a press of 中断 does: the engine sees the flag at its next wait, ends the tape and
+  // reports, and leaveTransfer then takes the way out.
+  gblnCancelFlag = true;
 }
 
 void MainWindow::onMachineSelected(int position) {
@@ -210,6 +245,10 @@ void MainWindow::onSaveSettings() {
 // The start slot and the size are written; a write that fails cannot be helped at this point
 // and does not keep the program from ending.
 void MainWindow::onExit() {
+  if (transferRunning()) {
+    askToStopAndLeave(WayOut::Exit);
+    return;
+  }
   const QSize outer = outerSizeTwips();
   store_.saveExitState(outer.width(), outer.height());
   quit_();

@@ -14,6 +14,7 @@
 #include "settings/settings_store.h"
 #include "transfer/transfer_view.h"
 #include "ui/main_window_layout.h"
+#include "ui/port_choice.h"
 
 class QAction;
 class QCheckBox;
@@ -22,8 +23,10 @@ class QFrame;
 class QLabel;
 class QListWidget;
 class QMenu;
+class QMessageBox;
 class QProgressBar;
 class QPushButton;
+class QTimer;
 
 namespace korvane {
 
@@ -56,10 +59,9 @@ class MainWindow : public QMainWindow, public TransferView {
   ~MainWindow() override;
 
   SettingsStore& store() { return store_; }
-  // "Com 1" up to the last port before the first one that does not exist.
-  const QStringList& availablePorts() const { return availablePorts_; }
-  // Per listed port: its device or device-server address, and "ok" or why it did not open.
-  const QStringList& portDetails() const { return portDetails_; }
+  // Com 1 to Com 10 as the start-up probe found them: every port that has an entry in
+  // korvane-ports or a device, with its device or address and whether it opened.
+  const QList<PortChoice>& portChoices() const { return portChoices_; }
   // The window's serial component: DTR enabled, closed between transfers. May be null when the
   // platform gave no port.
   SerialPort* serialPort() const { return serialPort_.get(); }
@@ -185,6 +187,16 @@ class MainWindow : public QMainWindow, public TransferView {
   void closeEvent(QCloseEvent* event) override;
 
  private:
+  // The two ways out the operator can take while a transfer runs.
+  enum class WayOut { CloseBox, Exit };
+  // Asks whether to stop the running transfer and leave; the transfer goes on while the question
+  // is open. On Yes the transfer is stopped as 中断 stops it and the window leaves once it ended.
+  void askToStopAndLeave(WayOut way);
+  void closeQuestionAnswered(int answer);
+  // The elapsed time of a reception, shown also while it waits for the machine's first line.
+  void showReceptionTime();
+  void stopReceptionDisplay();
+
   void buildControls();
   void buildMenus();
   void connectEvents();
@@ -203,8 +215,7 @@ class MainWindow : public QMainWindow, public TransferView {
   SettingsStore& store_;
   PortFactory makePort_;
   std::unique_ptr<SerialPort> serialPort_;
-  QStringList availablePorts_;
-  QStringList portDetails_;
+  QList<PortChoice> portChoices_;
   MainLayout layout_;
   LayoutMargins margins_;
   bool layoutReady_ = false;
@@ -215,6 +226,11 @@ class MainWindow : public QMainWindow, public TransferView {
   QSize appliedTwips_{-1, -1};
   QSize appliedPx_{-1, -1};
   std::optional<TransferKind> runningTransfer_;
+  QMessageBox* closeQuestion_ = nullptr;
+  WayOut askedWayOut_ = WayOut::CloseBox;
+  std::optional<WayOut> leaveAfterTransfer_;  // answered Yes: taken when the transfer has ended
+  QTimer* receptionClock_ = nullptr;
+  std::optional<qint64> receptionStartMs_;
   qint64 progressScale_ = 1;
   std::function<void()> quit_;
   MessagePresenter presenter_;

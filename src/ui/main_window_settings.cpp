@@ -15,8 +15,7 @@ void MainWindow::onSettings() {
     hooks.makePort = makePort_;
     hooks.renameMachine = [this](int slot, const QString& name) { comportm->setItemText(slot - 1, name); };
     hooks.setShutdownCheck = [this](bool checked) { Check1->setChecked(checked); };
-    settingsDialog_ = new Form3(store_, availablePorts_, std::move(hooks), this);
-    settingsDialog_->setPortDetails(portDetails_);
+    settingsDialog_ = new Form3(store_, portChoices_, std::move(hooks), this);
     // A filter learned while adding files shows in the dialog's filter box at once.
     Form3* dialog = settingsDialog_;
     listEditor().setFilterChangedHandler([dialog](const QString& filter) { dialog->Text1->setText(filter); });

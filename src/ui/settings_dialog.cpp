@@ -15,8 +15,10 @@
 #include <QRegularExpression>
 #include <cmath>
 
+#include "settings/ini_file.h"
 #include "ui/dialog_message.h"
 #include "ui/file_dialogs.h"
+#include "ui/folder_chooser.h"
 
 namespace korvane {
 
@@ -42,7 +44,15 @@ double waitTimeFromText(const QString& text) {
   return compact.left(end).toDouble();
 }
 
+QString portChoiceText(const PortChoice& port) {
+  const QString name = QStringLiteral("Com %1").arg(port.number);
+  return port.openable ? name : name + QStringLiteral(" (開けません)");
+}
+
 namespace {
+
+// The port number an entry of the port list stands for.
+constexpr int kPortNumberRole = Qt::UserRole;
 
 // An empty feed box stores 0; a text that is not a number keeps the stored length, so a half
 // typed entry ("-", "1e") never turns into a surprise value. Nor does a length beyond what a
@@ -84,7 +94,7 @@ void showOption(QButtonGroup* group, int index) {
 
 }  // namespace
 
-Form3::Form3(SettingsStore& store, const QStringList& ports, Hooks hooks, QWidget* parent)
+Form3::Form3(SettingsStore& store, const QList<PortChoice>& ports, Hooks hooks, QWidget* parent)
     : QDialog(parent), store_(store), hooks_(std::move(hooks)) {
   setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowCloseButtonHint | Qt::WindowTitleHint);
   setModal(false);
@@ -92,19 +102,24 @@ Form3::Form3(SettingsStore& store, const QStringList& ports, Hooks hooks, QWidge
   placeControls();
   for (int n = 1; n <= kProfileSlots; ++n) comport->addItem(QString::number(n));
   comport->setCurrentIndex(-1);
-  Combo1->addItems(ports);
+  for (const PortChoice& port : ports) {
+    Combo1->addItem(portChoiceText(port), port.number);
+    Combo1->setItemData(Combo1->count() - 1, port.detail, Qt::ToolTipRole);
+  }
   Combo1->setCurrentIndex(-1);
+  machineNumbers_ = {
+      {txtrapid, &PortProfile::rapidRate, 0, false, 1e6,
+       QStringLiteral("早送り速度は 0 より大きく 1000000 mm/min までの数にしてください")},
+      {txtspindle, &PortProfile::maxSpindleSpeed, 0, false, 1e6,
+       QStringLiteral("最高回転数は 0 より大きく 1000000 rpm までの数にしてください")},
+      {txttoolchange, &PortProfile::toolChangeSeconds, 0, true, 3600,
+       QStringLiteral("工具交換時間は 0 から 3600 秒までの数にしてください")},
+  };
   connectEvents();
   load();
 }
 
 Form3::~Form3() = default;
-
-void Form3::setPortDetails(const QStringList& details) {
-  for (int i = 0; i < Combo1->count() && i < details.size(); ++i) Combo1->setItemData(i, details[i], Qt::ToolTipRole);
-  const int index = Combo1->currentIndex();
-  Combo1->setToolTip(index >= 0 ? Combo1->itemData(index, Qt::ToolTipRole).toString() : QString());
-}
 
 PortProfile& Form3::edited() { return store_.profile(editedProfile_); }
 
@@ -116,7 +131,7 @@ void Form3::connectEvents() {
   });
   connect(Combo1, &QComboBox::currentIndexChanged, this, [this](int index) {
     Combo1->setToolTip(index >= 0 ? Combo1->itemData(index, Qt::ToolTipRole).toString() : QString());
-    if (!filling_ && index >= 0) edited().portNumber = index + 1;
+    if (!filling_ && index >= 0) edited().portNumber = Combo1->itemData(index, kPortNumberRole).toInt();
   });
   connect(portname, &QLineEdit::textChanged, this, [this](const QString& text) {
     if (filling_) return;
@@ -181,6 +196,13 @@ void Form3::connectEvents() {
   connect(txtrcvfolder, &QLineEdit::textChanged, this, [this](const QString& text) {
     if (!filling_) edited().receiveFolder = text;
   });
+  connect(cmdprgfolder, &QPushButton::clicked, this, [this] { chooseFolder(txtprgfolder); });
+  connect(cmdrcvfolder, &QPushButton::clicked, this, [this] { chooseFolder(txtrcvfolder); });
+
+  // The estimate's machine keys are no line settings: no port is checked for them.
+  connect(optmachine, &QButtonGroup::idClicked, this, [this](int index) { edited().machineKind = index; });
+  connect(optpoint, &QButtonGroup::idClicked, this, [this](int index) { edited().decimalPointInput = index; });
+  for (const MachineNumber& number : machineNumbers_) connectMachineNumber(number);
 
   connect(txteditprg, &QLineEdit::textChanged, this, [this](const QString& text) {
     if (!filling_) store_.app().editorPath = text;
@@ -202,6 +224,28 @@ void Form3::connectEvents() {
   connect(cmdviewprg, &QPushButton::clicked, this, [this] { choosePath(Txtviewprg, QStringLiteral("ﾋﾞｭｰﾜ")); });
   connect(cmdfsave, &QPushButton::clicked, this, &Form3::onSave);
   connect(cmdsetok, &QPushButton::clicked, this, &Form3::onClose);
+}
+
+// A number is stored as soon as it is one the estimate can use; while the text is anything else
+// (half typed, empty, out of range) the value in use stays, and leaving the box says what it
+// takes and shows that value again.
+void Form3::connectMachineNumber(const MachineNumber& number) {
+  const auto usable = [number](const QString& text, double* value) {
+    bool ok = false;
+    *value = text.trimmed().toDouble(&ok);
+    const bool aboveLeast = number.leastTaken ? *value >= number.least : *value > number.least;
+    return ok && aboveLeast && *value <= number.most;  // false for NaN too
+  };
+  connect(number.box, &QLineEdit::textChanged, this, [this, number, usable](const QString& text) {
+    double value = 0;
+    if (!filling_ && usable(text, &value)) edited().*number.field = value;
+  });
+  connect(number.box, &QLineEdit::editingFinished, this, [this, number, usable] {
+    double value = 0;
+    if (filling_ || usable(number.box->text(), &value)) return;
+    number.box->setText(numberText(edited().*number.field));
+    showDialogMessage(this, number.refusal);
+  });
 }
 
 void Form3::load() {
@@ -228,8 +272,9 @@ void Form3::fill() {
   const int speedEntry = comspeed->findText(p.baudRate);
   comspeed->setCurrentIndex(speedEntry);
   comspeed->setEditText(p.baudRate);
-  const int port = asInt(p.portNumber);
-  Combo1->setCurrentIndex(port >= 1 && port <= Combo1->count() ? port - 1 : -1);
+  // A port that is not listed shows no entry rather than another port's.
+  const bool wholePort = p.portNumber == asInt(p.portNumber);
+  Combo1->setCurrentIndex(wholePort ? Combo1->findData(asInt(p.portNumber), kPortNumberRole) : -1);
   // A value these options cannot show is shown as the nearest default but stays stored as it
   // is until the operator picks an option.
   showOption(datalen, p.dataBits == u"7" ? 0 : 1);
@@ -270,6 +315,9 @@ void Form3::fill() {
   chkservice->setChecked(asInt(p.serviceEnabled) == 1);
   txtprgfolder->setText(p.programFolder);
   txtrcvfolder->setText(p.receiveFolder);
+  showOption(optmachine, p.machineKind == asInt(p.machineKind) ? asInt(p.machineKind) : -1);
+  showOption(optpoint, p.decimalPointInput == asInt(p.decimalPointInput) ? asInt(p.decimalPointInput) : -1);
+  for (const MachineNumber& number : machineNumbers_) number.box->setText(numberText(p.*number.field));
   filling_ = false;
   portCheckArmed_ = true;
 }
@@ -352,6 +400,14 @@ void Form3::choosePath(QLineEdit* box, const QString& caption) {
       fileDialogs_->openFiles(caption, folder, QStringLiteral("すべてのﾌｧｲﾙ (*.*)|*.*"), false);
   if (!chosen || chosen->isEmpty() || chosen->first().isEmpty()) return;
   box->setText(chosen->first());  // the box's edit rule stores the path
+}
+
+// The folder chooser of the reception opens on the folder the box names (or, while it names
+// none, the data folder) and gives the box the folder chosen; Cancel leaves it as it was.
+void Form3::chooseFolder(QLineEdit* box) {
+  const QString current = box->text().trimmed();
+  const QString chosen = chooseReceiveFolder(this, current.isEmpty() ? store_.app().dataFolder : current);
+  if (!chosen.isEmpty()) box->setText(chosen);  // the box's edit rule stores the folder
 }
 
 void Form3::onSave() {

@@ -4,12 +4,14 @@
 // without saving. Only the mail address waits for "設定保存".
 
 #include <QDialog>
+#include <QList>
 #include <QStringList>
 #include <functional>
 #include <memory>
 
 #include "platform/serial/serial_port.h"
 #include "settings/settings_store.h"
+#include "ui/port_choice.h"
 
 class QButtonGroup;
 class QCheckBox;
@@ -42,13 +44,10 @@ class Form3 : public QDialog {
   };
 
   // Builds the dialog hidden, fills the slot list "1".."10" and the port list from ports, and
-  // loads the application settings into their boxes.
-  Form3(SettingsStore& store, const QStringList& ports, Hooks hooks, QWidget* parent = nullptr);
+  // loads the application settings into their boxes. What each port is and whether it opened at
+  // start-up is its entry's tool tip, and the list's own while the entry is selected.
+  Form3(SettingsStore& store, const QList<PortChoice>& ports, Hooks hooks, QWidget* parent = nullptr);
   ~Form3() override;
-
-  // What each entry of the port list is (device or device-server address) and whether it opened,
-  // shown as the entry's tool tip and as the list's own while the entry is selected.
-  void setPortDetails(const QStringList& details);
 
   // The "参照" buttons use these dialogs; by default the platform's. Not owned.
   void setFileDialogs(FileDialogs* dialogs) { fileDialogs_ = dialogs; }
@@ -117,6 +116,24 @@ class Form3 : public QDialog {
   QLineEdit* txtprgfolder = nullptr;
   QLabel* Label11 = nullptr;
   QLineEdit* txtrcvfolder = nullptr;
+  QPushButton* cmdprgfolder = nullptr;
+  QPushButton* cmdrcvfolder = nullptr;
+
+  // "加工時間の計算": what the time estimate needs to know of the machine.
+  QGroupBox* Frame5 = nullptr;
+  QLabel* Label12 = nullptr;  // 機械種類
+  QButtonGroup* optmachine = nullptr;
+  QLabel* Label13 = nullptr;  // 早送り速度
+  QLineEdit* txtrapid = nullptr;
+  QLabel* Label14 = nullptr;  // mm/min
+  QLabel* Label15 = nullptr;  // 最高回転数
+  QLineEdit* txtspindle = nullptr;
+  QLabel* Label16 = nullptr;  // rpm
+  QLabel* Label17 = nullptr;  // 工具交換時間
+  QLineEdit* txttoolchange = nullptr;
+  QLabel* Label18 = nullptr;  // 秒
+  QLabel* Label19 = nullptr;  // 小数点入力
+  QButtonGroup* optpoint = nullptr;
 
   QPushButton* cmdfsave = nullptr;
   QPushButton* cmdsetok = nullptr;
@@ -127,12 +144,26 @@ class Form3 : public QDialog {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void changeEvent(QEvent* event) override;
   void reject() override;
 
  private:
+  // A number box of the estimate's machine keys and the numbers it takes.
+  struct MachineNumber {
+    QLineEdit* box;
+    double PortProfile::*field;
+    double least;      // the smallest number taken, or the bound it must lie above
+    bool leastTaken;   // whether least itself is taken
+    double most;
+    QString refusal;   // the message when the box is left holding something else
+  };
+
   void buildControls();
   void placeControls();
+  // Widths that follow the dialog's font: number boxes a few digits wide.
+  void sizeNumberBoxes();
   void connectEvents();
+  void connectMachineNumber(const MachineNumber& number);
   void load();
   void fill();
   PortProfile& edited();
@@ -144,6 +175,7 @@ class Form3 : public QDialog {
   void dcChanged();
   void showMailState();
   void choosePath(QLineEdit* box, const QString& caption);
+  void chooseFolder(QLineEdit* box);
 
   SettingsStore& store_;
   Hooks hooks_;
@@ -151,6 +183,7 @@ class Form3 : public QDialog {
   std::unique_ptr<FileDialogs> ownDialogs_;
   int editedProfile_ = 1;
   bool portCheckArmed_ = false;
+  QList<MachineNumber> machineNumbers_;
   // While the boxes are set from the stored values, their edit rules stay quiet, so a stored
   // value a box cannot show exactly is not overwritten by what the box shows.
   bool filling_ = false;

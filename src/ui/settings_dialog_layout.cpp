@@ -1,27 +1,27 @@
-// The controls of the communication settings dialog and where they sit, in twips.
+// The controls of the communication settings dialog and how they are arranged: the slot, name,
+// port and speed across the top, the six option frames below them, the profile's check boxes on
+// the left, the application settings and the time estimate's machine keys on the right, the
+// service across the foot and the two buttons at the bottom right. The arrangement is made of
+// layouts, so every frame takes the room its captions need at whatever font the desktop gives.
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QEvent>
+#include <QGridLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScreen>
+#include <QStyle>
+#include <QVBoxLayout>
 
 #include "ui/settings_dialog.h"
-#include "ui/twips.h"
 
 namespace korvane {
 
 namespace {
-
-inline constexpr int kClientWidth = 7425;
-inline constexpr int kClientHeight = 6495;
-
-struct TwipRect {
-  int left, top, width, height;
-};
 
 template <typename W>
 W* named(W* widget, const char* name) {
@@ -41,6 +41,27 @@ QButtonGroup* optionFrame(QWidget* owner, QGroupBox* frame, const char* groupNam
   return group;
 }
 
+// A row of widgets, left-aligned.
+QHBoxLayout* row(std::initializer_list<QWidget*> widgets, int indent = 0) {
+  auto* layout = new QHBoxLayout;
+  if (indent > 0) layout->addSpacing(indent);
+  for (QWidget* w : widgets) layout->addWidget(w);
+  layout->addStretch(1);
+  return layout;
+}
+
+// Room for a check box's text beside another one's: the indent of a dependent option.
+constexpr int kIndentPx = 20;
+
+// The frames sit close, as the classic dialog's do: the tall spacing of a modern style would make
+// the dialog higher than a shop-floor PC's screen.
+template <typename Layout>
+Layout* compact(Layout* layout) {
+  layout->setContentsMargins(8, 4, 8, 6);
+  layout->setSpacing(2);
+  return layout;
+}
+
 }  // namespace
 
 void Form3::buildControls() {
@@ -49,9 +70,11 @@ void Form3::buildControls() {
 
   Label2 = named(new QLabel(QStringLiteral("設　定"), this), "Label2");
   comport = named(new QComboBox(this), "comport");
+  comport->setSizeAdjustPolicy(QComboBox::AdjustToContents);
   portname = named(new QLineEdit(this), "portname");
   Label9 = named(new QLabel(QStringLiteral("ポート"), this), "Label9");
   Combo1 = named(new QComboBox(this), "Combo1");
+  Combo1->setSizeAdjustPolicy(QComboBox::AdjustToContents);
   Label3 = named(new QLabel(QStringLiteral("ｽﾋﾟｰﾄﾞ"), this), "Label3");
   comspeed = named(new QComboBox(this), "comspeed");
   comspeed->setEditable(true);
@@ -107,93 +130,169 @@ void Form3::buildControls() {
   Chkmail = named(new QCheckBox(QStringLiteral("送信終了後メールを送る"), Frame3), "Chkmail");
   txtmail = named(new QLineEdit(Frame3), "txtmail");
 
+  Frame5 = named(new QGroupBox(QStringLiteral("加工時間の計算"), this), "Frame5");
+  Label12 = named(new QLabel(QStringLiteral("機械種類"), Frame5), "Label12");
+  optmachine = optionFrame(this, Frame5, "optmachine", {QStringLiteral("マシニングセンタ"), QStringLiteral("旋盤")});
+  Label13 = named(new QLabel(QStringLiteral("早送り速度"), Frame5), "Label13");
+  txtrapid = named(new QLineEdit(Frame5), "txtrapid");
+  Label14 = named(new QLabel(QStringLiteral("mm/min"), Frame5), "Label14");
+  Label15 = named(new QLabel(QStringLiteral("最高回転数"), Frame5), "Label15");
+  txtspindle = named(new QLineEdit(Frame5), "txtspindle");
+  Label16 = named(new QLabel(QStringLiteral("rpm"), Frame5), "Label16");
+  Label17 = named(new QLabel(QStringLiteral("工具交換時間"), Frame5), "Label17");
+  txttoolchange = named(new QLineEdit(Frame5), "txttoolchange");
+  Label18 = named(new QLabel(QStringLiteral("秒"), Frame5), "Label18");
+  Label19 = named(new QLabel(QStringLiteral("小数点入力"), Frame5), "Label19");
+  optpoint = optionFrame(this, Frame5, "optpoint", {QStringLiteral("最小設定単位"), QStringLiteral("電卓型")});
+  // What the two readings of a number without a point mean, where the operator chooses.
+  optpoint->button(0)->setToolTip(QStringLiteral("小数点の無い数は最小設定単位（X1000 = 1 mm）"));
+  optpoint->button(1)->setToolTip(QStringLiteral("小数点の無い数も mm（X10 = 10 mm）"));
+  txttoolchange->setToolTip(QStringLiteral("工具交換 1 回（M06）にかかる秒数"));
+
   Frame4 = named(new QGroupBox(QStringLiteral("ｻｰﾋﾞｽ"), this), "Frame4");
   chkservice = named(new QCheckBox(QStringLiteral("この機械をｻｰﾋﾞｽ (korvane-cli serve) で自動受信・要求送信する"), Frame4),
                      "chkservice");
   Label10 = named(new QLabel(QStringLiteral("ﾌﾟﾛｸﾞﾗﾑﾌｫﾙﾀﾞ"), Frame4), "Label10");
   txtprgfolder = named(new QLineEdit(Frame4), "txtprgfolder");
+  cmdprgfolder = named(new QPushButton(QStringLiteral("参照"), Frame4), "cmdprgfolder");
   Label11 = named(new QLabel(QStringLiteral("受信ﾌｫﾙﾀﾞ"), Frame4), "Label11");
   txtrcvfolder = named(new QLineEdit(Frame4), "txtrcvfolder");
+  cmdrcvfolder = named(new QPushButton(QStringLiteral("参照"), Frame4), "cmdrcvfolder");
 
   cmdfsave = named(new QPushButton(QStringLiteral("設定保存"), this), "cmdfsave");
   cmdsetok = named(new QPushButton(QStringLiteral("閉じる"), this), "cmdsetok");
-  cmdfsave->setAutoDefault(false);
-  cmdsetok->setAutoDefault(false);
+  for (QPushButton* button : {cmdfsave, cmdsetok, cmdeditprg, cmdviewprg, cmdprgfolder, cmdrcvfolder})
+    button->setAutoDefault(false);
 }
 
 void Form3::placeControls() {
-  const qreal dpi = screen() ? screen()->logicalDotsPerInch() : 96.0;
-  auto place = [dpi](QWidget* w, TwipRect r) {
-    w->setGeometry(twipsToPx(r.left, dpi), twipsToPx(r.top, dpi), twipsToPx(r.width, dpi), twipsToPx(r.height, dpi));
-  };
-  // Top row: slot, name, port, speed.
-  place(Label2, {120, 150, 600, 255});
-  place(comport, {720, 90, 735, 330});
-  place(portname, {1560, 90, 2055, 330});
-  place(Label9, {3720, 150, 600, 255});
-  place(Combo1, {4320, 90, 1095, 330});
-  place(Label3, {5520, 150, 600, 255});
-  place(comspeed, {6120, 90, 1185, 330});
+  auto* top = new QHBoxLayout;
+  top->addWidget(Label2);
+  top->addWidget(comport);
+  top->addWidget(portname, 1);
+  top->addSpacing(8);
+  top->addWidget(Label9);
+  top->addWidget(Combo1);
+  top->addSpacing(8);
+  top->addWidget(Label3);
+  top->addWidget(comspeed);
 
-  // The six option frames side by side.
-  struct FrameSpec {
-    QGroupBox* frame;
-    QButtonGroup* group;
-    int width;
-  };
-  const FrameSpec frames[] = {{frmdatale, datalen, 1035}, {frmstop, stoplen, 1035}, {frmparichk, parity, 1155},
-                              {frmhand, handshake, 1395}, {frmcode, pcode, 1035}, {Frame1, optEOB, 1275}};
-  int left = 60;
-  for (const FrameSpec& spec : frames) {
-    place(spec.frame, {left, 540, spec.width, 1335});
-    const QList<QAbstractButton*> buttons = spec.group->buttons();
-    for (int i = 0; i < buttons.size(); ++i) place(buttons[i], {90, 240 + i * 255, spec.width - 150, 255});
-    left += spec.width + 15;
+  auto* options = new QHBoxLayout;
+  options->setSpacing(4);
+  const std::pair<QGroupBox*, QButtonGroup*> frames[] = {{frmdatale, datalen}, {frmstop, stoplen},
+                                                         {frmparichk, parity}, {frmhand, handshake},
+                                                         {frmcode, pcode},     {Frame1, optEOB}};
+  for (const auto& [frame, group] : frames) {
+    auto* column = compact(new QVBoxLayout(frame));
+    for (QAbstractButton* option : group->buttons()) column->addWidget(option);
+    column->addStretch(1);
+    options->addWidget(frame, 1);
   }
 
-  // Profile check boxes, feed and wait.
-  place(Frame2, {60, 1920, 3735, 3315});
-  place(chkfeed, {120, 150, 2055, 255});
-  place(Label1_0, {240, 450, 300, 255});
-  place(txtfeedlen0, {540, 420, 735, 300});
-  place(Label1_1, {1380, 450, 600, 255});
-  place(txtfeedlen1, {1980, 420, 735, 300});
-  place(Label8, {2760, 450, 375, 255});
-  place(Chkdc2, {120, 810, 3495, 255});
-  place(Chkdc3, {360, 1095, 3255, 255});
-  place(chkdc1, {120, 1380, 3495, 255});
-  place(chkwait, {120, 1665, 2055, 255});
-  place(txtwaittime, {2220, 1635, 735, 300});
-  place(Label4, {3000, 1665, 375, 255});
-  place(Check2, {120, 1980, 3495, 255});
-  place(CheckDCD_DSR, {120, 2265, 3495, 255});
-  place(chker, {120, 2550, 3495, 255});
+  auto* profile = compact(new QVBoxLayout(Frame2));
+  profile->addWidget(chkfeed);
+  profile->addLayout(row({Label1_0, txtfeedlen0, Label1_1, txtfeedlen1, Label8}, kIndentPx));
+  profile->addWidget(Chkdc2);
+  profile->addLayout(row({Chkdc3}, kIndentPx));
+  profile->addWidget(chkdc1);
+  profile->addLayout(row({chkwait, txtwaittime, Label4}));
+  profile->addWidget(Check2);
+  profile->addWidget(CheckDCD_DSR);
+  profile->addWidget(chker);
+  profile->addStretch(1);
 
-  // Application settings.
-  place(Frame3, {3840, 1920, 3525, 2625});
-  place(Label7, {120, 210, 855, 255});
-  place(txteditprg, {120, 450, 2535, 300});
-  place(cmdeditprg, {2700, 435, 735, 330});
-  place(Label5, {120, 810, 855, 255});
-  place(Txtviewprg, {120, 1050, 2535, 300});
-  place(cmdviewprg, {2700, 1035, 735, 330});
-  place(Label6, {120, 1425, 1095, 255});
-  place(Text1, {1260, 1395, 2175, 300});
-  place(Chkshut, {120, 1770, 3315, 255});
-  place(Chkmail, {120, 2040, 3315, 255});
-  place(txtmail, {360, 2295, 3075, 300});
+  auto* application = compact(new QGridLayout(Frame3));
+  application->setHorizontalSpacing(6);
+  application->addWidget(Label7, 0, 0, 1, 2);
+  application->addWidget(txteditprg, 1, 0);
+  application->addWidget(cmdeditprg, 1, 1);
+  application->addWidget(Label5, 2, 0, 1, 2);
+  application->addWidget(Txtviewprg, 3, 0);
+  application->addWidget(cmdviewprg, 3, 1);
+  auto* filter = new QHBoxLayout;
+  filter->addWidget(Label6);
+  filter->addWidget(Text1, 1);
+  application->addLayout(filter, 4, 0, 1, 2);
+  application->addWidget(Chkshut, 5, 0, 1, 2);
+  application->addWidget(Chkmail, 6, 0, 1, 2);
+  auto* mail = new QHBoxLayout;
+  mail->addSpacing(kIndentPx);
+  mail->addWidget(txtmail, 1);
+  application->addLayout(mail, 7, 0, 1, 2);
+  application->setRowStretch(8, 1);
 
-  // The service, across the foot of the dialog.
-  place(Frame4, {60, 5310, 7305, 1125});
-  place(chkservice, {120, 270, 6900, 255});
-  place(Label10, {120, 570, 1335, 255});
-  place(txtprgfolder, {1500, 540, 5655, 300});
-  place(Label11, {120, 870, 1335, 255});
-  place(txtrcvfolder, {1500, 840, 5655, 300});
+  auto* machine = compact(new QGridLayout(Frame5));
+  machine->setHorizontalSpacing(6);
+  machine->addWidget(Label12, 0, 0);
+  machine->addWidget(optmachine->button(0), 0, 1);
+  machine->addWidget(optmachine->button(1), 0, 2);
+  const std::tuple<QLabel*, QLineEdit*, QLabel*> numbers[] = {
+      {Label13, txtrapid, Label14}, {Label15, txtspindle, Label16}, {Label17, txttoolchange, Label18}};
+  int line = 1;
+  for (const auto& [caption, box, unit] : numbers) {
+    machine->addWidget(caption, line, 0);
+    machine->addLayout(row({box, unit}), line, 1, 1, 2);  // the unit right after its number
+    ++line;
+  }
+  machine->addWidget(Label19, line, 0);
+  machine->addWidget(optpoint->button(0), line, 1);
+  machine->addWidget(optpoint->button(1), line, 2);
+  machine->setColumnStretch(3, 1);
 
-  place(cmdfsave, {4455, 4680, 1335, 495});
-  place(cmdsetok, {5880, 4680, 1335, 495});
-  setFixedSize(twipsToPx(kClientWidth, dpi), twipsToPx(kClientHeight, dpi));
+  auto* service = compact(new QGridLayout(Frame4));
+  service->setHorizontalSpacing(6);
+  service->addWidget(chkservice, 0, 0, 1, 3);
+  service->addWidget(Label10, 1, 0);
+  service->addWidget(txtprgfolder, 1, 1);
+  service->addWidget(cmdprgfolder, 1, 2);
+  service->addWidget(Label11, 2, 0);
+  service->addWidget(txtrcvfolder, 2, 1);
+  service->addWidget(cmdrcvfolder, 2, 2);
+  service->setColumnStretch(1, 1);
+
+  auto* middle = new QGridLayout;
+  middle->setSpacing(4);
+  middle->addWidget(Frame2, 0, 0, 2, 1);
+  middle->addWidget(Frame3, 0, 1);
+  middle->addWidget(Frame5, 1, 1);
+  middle->setColumnStretch(0, 1);
+  middle->setColumnStretch(1, 1);
+
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch(1);
+  buttons->addWidget(cmdfsave);
+  buttons->addWidget(cmdsetok);
+
+  auto* dialog = new QVBoxLayout(this);
+  dialog->setContentsMargins(8, 6, 8, 8);
+  dialog->setSpacing(4);
+  dialog->addLayout(top);
+  dialog->addLayout(options);
+  dialog->addLayout(middle);
+  dialog->addWidget(Frame4);
+  dialog->addLayout(buttons);
+  // A fixed border: the dialog is as large as its frames need, no larger, and follows its font.
+  dialog->setSizeConstraint(QLayout::SetFixedSize);
+  sizeNumberBoxes();
+}
+
+void Form3::sizeNumberBoxes() {
+  const QFontMetrics metrics(font());
+  // The frame and text margins of a line edit as the style draws them, beside the digits.
+  const int chrome = 2 * style()->pixelMetric(QStyle::PM_DefaultFrameWidth) + 8;
+  auto fit = [&](QLineEdit* box, int digits) {
+    box->setFixedWidth(metrics.horizontalAdvance(QString(digits, QLatin1Char('0'))) + chrome);
+  };
+  for (QLineEdit* box : {txtfeedlen0, txtfeedlen1, txtwaittime}) fit(box, 6);
+  for (QLineEdit* box : {txtrapid, txtspindle, txttoolchange}) fit(box, 8);
+  // Room for a name and for a folder path to be read without scrolling.
+  portname->setMinimumWidth(metrics.horizontalAdvance(QString(12, QLatin1Char('0'))));
+  txtprgfolder->setMinimumWidth(metrics.horizontalAdvance(QString(30, QLatin1Char('0'))));
+}
+
+void Form3::changeEvent(QEvent* event) {
+  QDialog::changeEvent(event);
+  if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange) sizeNumberBoxes();
 }
 
 }  // namespace korvane

@@ -1,6 +1,7 @@
 // The window size at start-up and on resizing, and what reaches the settings file on the ways out.
 #include <QComboBox>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 
@@ -143,12 +144,31 @@ TEST_F(Exit, CloseBoxWritesNothing) {
   EXPECT_EQ(quitCalls, 0);
 }
 
-TEST_F(Exit, CloseBoxDuringATransferEndsTheProgramAtOnce) {
+// Neither way out cuts a running transfer off unasked (the send and reception themselves are
+// tried in the transfer tests); No leaves everything as it was.
+TEST_F(Exit, CloseBoxAndExitDuringATransferAskFirst) {
   MainWindow& w = start();
+  w.show();
   w.enterTransfer(TransferKind::Send);
-  w.close();
+  EXPECT_FALSE(w.close());
+  auto* question = w.findChild<QMessageBox*>(QStringLiteral("closeQuestion"));
+  ASSERT_NE(question, nullptr);
+  EXPECT_TRUE(question->isVisible());
+  question->button(QMessageBox::No)->click();
+  EXPECT_FALSE(w.gblnCancelFlag.load());
+  EXPECT_TRUE(w.isVisible());
+
+  w.mnuexit->trigger();
+  EXPECT_EQ(quitCalls, 0);
+  EXPECT_TRUE(question->isVisible());
+  EXPECT_EQ(question->text(), QStringLiteral("送信中です。中断して終了しますか？"));
+  question->button(QMessageBox::Yes)->click();
+  EXPECT_TRUE(w.gblnCancelFlag.load()) << "asked to stop, as 中断 does";
+  EXPECT_EQ(quitCalls, 0) << "the transfer ends first";
+  w.leaveTransfer(TransferKind::Send);
+  QApplication::processEvents();
   EXPECT_EQ(quitCalls, 1);
-  EXPECT_FALSE(QFile::exists(iniPath));
+  EXPECT_EQ(storedApp(kKeyStartSlot), QStringLiteral("1")) << "終了 writes its state as always";
 }
 
 using SaveSettings = MainWindowTest;

@@ -9,6 +9,7 @@
 #include <QStatusBar>
 
 #include "main_window_fixture.h"
+#include "ui/settings_dialog.h"
 
 namespace korvane::test {
 namespace {
@@ -82,30 +83,53 @@ TEST_F(StartUp, ShutdownCheckBoxMirrorsTheSettingInMemoryOnly) {
   EXPECT_EQ(w.store().app().shutdownAfterSend, 1);
 }
 
-TEST_F(StartUp, PortProbeStopsAtTheFirstMissingPortAndLeavesNoneOpen) {
-  log->present = {1, 2, 4};
+QStringList choiceTexts(const QList<PortChoice>& ports) {
+  QStringList texts;
+  for (const PortChoice& port : ports) texts << portChoiceText(port);
+  return texts;
+}
+
+// A port missing in the middle does not hide the ports after it: a device server set up as Com 3
+// is listed though Com 2 has no device. A port the operator named in korvane-ports is listed even
+// when what it names is not there now; it is marked, as is a port that exists but did not open.
+TEST_F(StartUp, PortListHoldsEveryPortWithAnEntryOrADeviceAndMarksThoseThatDidNotOpen) {
+  log->present = {1, 3, 4, 7};
+  log->busy = {4};
+  ASSERT_TRUE(QDir().mkpath(dir.filePath(QStringLiteral("korvane-ports"))));
+  ASSERT_TRUE(QFile::link(dir.filePath(QStringLiteral("unplugged-adapter")),
+                          dir.filePath(QStringLiteral("korvane-ports/com2"))));
   MainWindow& w = start();
-  EXPECT_EQ(w.availablePorts(), (QStringList{QStringLiteral("Com 1"), QStringLiteral("Com 2")}));
-  EXPECT_EQ(log->opened, (QList<int>{1, 2}));
-  EXPECT_EQ(log->openNow, 0);
+  EXPECT_EQ(choiceTexts(w.portChoices()), (QStringList{"Com 1", "Com 2 (開けません)", "Com 3", "Com 4 (開けません)", "Com 7"}));
+  EXPECT_EQ(log->attempted, (QList<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
+  EXPECT_EQ(log->openNow, 0) << "no port stays open";
   EXPECT_TRUE(log->dtr);
   ASSERT_NE(w.serialPort(), nullptr);
   EXPECT_FALSE(w.serialPort()->isOpen());
+  const PortChoice& unplugged = w.portChoices()[1];
+  EXPECT_EQ(unplugged.number, 2);
+  EXPECT_FALSE(unplugged.openable);
+  EXPECT_TRUE(unplugged.detail.startsWith(QStringLiteral("Com 2: ") + dir.filePath(QStringLiteral("unplugged-adapter"))))
+      << unplugged.detail.toStdString();
+  EXPECT_TRUE(unplugged.detail.contains(QStringLiteral("ポート 2 がありません"))) << "why it did not open";
+
+  // The dialog offers the same list, and an entry picks its own port number.
+  w.cmdportset->click();
+  auto* dialog = w.findChild<Form3*>();
+  ASSERT_NE(dialog, nullptr);
+  ASSERT_EQ(dialog->Combo1->count(), 5);
+  EXPECT_EQ(dialog->Combo1->itemText(4), QStringLiteral("Com 7"));
+  dialog->Combo1->setCurrentIndex(2);
+  EXPECT_EQ(w.store().profile(1).portNumber, 3);
+  dialog->Combo1->setCurrentIndex(4);
+  EXPECT_EQ(w.store().profile(1).portNumber, 7);
 }
 
-TEST_F(StartUp, PortProbeCountsABusyPortAsPresent) {
-  log->present = {1, 2, 3, 5};
-  log->busy = {2};
-  EXPECT_EQ(start().availablePorts(),
-            (QStringList{QStringLiteral("Com 1"), QStringLiteral("Com 2"), QStringLiteral("Com 3")}));
-}
-
-TEST_F(StartUp, PortProbeWithAllTenOrNone) {
+TEST_F(StartUp, PortListWithAllTenOrNone) {
   log->present = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
-  EXPECT_EQ(start().availablePorts().size(), 10);
-  EXPECT_EQ(window->availablePorts().last(), QStringLiteral("Com 10"));
+  EXPECT_EQ(start().portChoices().size(), 10);
+  EXPECT_EQ(portChoiceText(window->portChoices().last()), QStringLiteral("Com 10"));
   log->present = {};
-  EXPECT_TRUE(start().availablePorts().isEmpty());
+  EXPECT_TRUE(start().portChoices().isEmpty());
 }
 
 TEST_F(StartUp, WindowOpensWithTheFocusOnExitAndTheDesignedTabOrder) {

@@ -14,47 +14,12 @@
 #include <QTemporaryDir>
 
 #include "settings/ini_file.h"
-#include "ui/dialog_message.h"
-#include "probe_port.h"
+#include "settings_dialog_fixture.h"
 
 namespace korvane {
 namespace {
 
-class SettingsDialogTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    previousHook_ = setDialogMessageHook([this](QWidget*, const QString& text) { messages << text; });
-    store = std::make_unique<SettingsStore>(dir.filePath(QStringLiteral("korvane.ini")));
-    store->loadSettings();
-  }
-  void TearDown() override {
-    dialog.reset();
-    setDialogMessageHook(previousHook_);
-  }
-  Form3& make() {
-    Form3::Hooks hooks;
-    hooks.makePort = [this] { return std::make_unique<test::ProbePort>(ports); };
-    hooks.renameMachine = [this](int slot, const QString& name) { renames << qMakePair(slot, name); };
-    hooks.setShutdownCheck = [this](bool on) { shutdownChecks << on; };
-    dialog = std::make_unique<Form3>(*store, QStringList{"Com 1", "Com 2", "Com 3"}, std::move(hooks));
-    return *dialog;
-  }
-
-  QTemporaryDir dir;
-  std::unique_ptr<SettingsStore> store;
-  std::unique_ptr<Form3> dialog;
-  std::shared_ptr<test::ProbeLog> ports = [] {
-    auto log = std::make_shared<test::ProbeLog>();
-    log->present = {1, 2, 3};
-    return log;
-  }();
-  QStringList messages;
-  QList<QPair<int, QString>> renames;
-  QList<bool> shutdownChecks;
-
- private:
-  DialogMessageHook previousHook_;
-};
+using test::SettingsDialogTest;
 
 TEST(WaitTimeFromText, TakesOnlyTheNumberAtTheStart) {
   EXPECT_EQ(waitTimeFromText(QStringLiteral("250ms")), 250);
@@ -287,16 +252,33 @@ TEST_F(SettingsDialogTest, AFeedLengthNoSendCanGiveIsRefusedWithAMessage) {
 }
 
 TEST_F(SettingsDialogTest, PortListTellsWhatEachPortIsAndWhetherItOpened) {
-  Form3& d = make();
-  d.setPortDetails({QStringLiteral("Com 1: /dev/ttyUSB0\nok"), QStringLiteral("Com 2: rfc2217://10.0.0.7:4002\nok"),
-                    QStringLiteral("Com 3: tcp://10.0.0.8:4001\nデバイスサーバーに接続できません")});
-  EXPECT_EQ(d.Combo1->itemText(1), QStringLiteral("Com 2"));  // the entries keep their names
+  Form3& d = make({{1, true, QStringLiteral("Com 1: /dev/ttyUSB0\nok")},
+                   {2, true, QStringLiteral("Com 2: rfc2217://10.0.0.7:4002\nok")},
+                   {3, false, QStringLiteral("Com 3: tcp://10.0.0.8:4001\nデバイスサーバーに接続できません")}});
+  EXPECT_EQ(d.Combo1->itemText(1), QStringLiteral("Com 2"));
+  EXPECT_EQ(d.Combo1->itemText(2), QStringLiteral("Com 3 (開けません)"));
   EXPECT_EQ(d.Combo1->itemData(2, Qt::ToolTipRole).toString(), QStringLiteral("Com 3: tcp://10.0.0.8:4001\nデバイスサーバーに接続できません"));
   store->profile(1).portNumber = 2;
   d.selectProfile(1);
   EXPECT_EQ(d.Combo1->toolTip(), QStringLiteral("Com 2: rfc2217://10.0.0.7:4002\nok"));
   d.Combo1->setCurrentIndex(2);
   EXPECT_TRUE(d.Combo1->toolTip().startsWith(QStringLiteral("Com 3: tcp://10.0.0.8:4001")));
+  EXPECT_EQ(store->profile(1).portNumber, 3) << "a port that did not open at start-up can still be chosen";
+}
+
+// The list has gaps where a port has neither an entry nor a device: an entry stands for its own
+// port number, not for its place in the list.
+TEST_F(SettingsDialogTest, PortEntriesStandForTheirOwnNumbers) {
+  store->profile(2).portNumber = 7;
+  store->profile(3).portNumber = 2;  // not listed
+  Form3& d = make({{1, true, {}}, {3, false, {}}, {7, true, {}}});
+  d.selectProfile(2);
+  EXPECT_EQ(d.Combo1->currentText(), QStringLiteral("Com 7"));
+  d.Combo1->setCurrentIndex(1);
+  EXPECT_EQ(store->profile(2).portNumber, 3);
+  d.selectProfile(3);
+  EXPECT_EQ(d.Combo1->currentIndex(), -1) << "a port that is not listed is not shown as another one";
+  EXPECT_EQ(store->profile(3).portNumber, 2) << "and stays stored until another is chosen";
 }
 
 }  // namespace

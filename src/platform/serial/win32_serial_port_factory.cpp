@@ -7,6 +7,8 @@ namespace korvane {
 
 QString portDevicePath(int number, const QString&) { return QStringLiteral("COM%1").arg(number); }
 
+bool portHasEntry(int, const QString&) { return false; }
+
 std::unique_ptr<SerialPort> makeSerialPort(const QString&) { return std::make_unique<Win32SerialPort>(); }
 
 }  // namespace korvane
