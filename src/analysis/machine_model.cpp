@@ -11,8 +11,10 @@ MachineModel machineOf(const PortProfile& profile) {
   machine.kind = asInt(profile.machineKind) == 1 ? MachineModel::Kind::Lathe : MachineModel::Kind::MachiningCentre;
   machine.rapidRate = rapidRateOf(profile);
   // A spindle that cannot turn, or a text that is no number, leaves the default limit.
-  if (profile.maxSpindleSpeed > 0 && profile.maxSpindleSpeed < 1e7) machine.spindleLimit = profile.maxSpindleSpeed;
-  if (profile.toolChangeSeconds > 0 && profile.toolChangeSeconds < 1e6) machine.toolChangeSeconds = profile.toolChangeSeconds;
+  if (profile.maxSpindleSpeed > 0 && profile.maxSpindleSpeed <= kMaxSpindleSpeed) machine.spindleLimit = profile.maxSpindleSpeed;
+  if (profile.toolChangeSeconds > 0 && profile.toolChangeSeconds <= kMaxToolChangeSeconds) {
+    machine.toolChangeSeconds = profile.toolChangeSeconds;
+  }
   machine.calculatorInput = asInt(profile.decimalPointInput) == 1;
   return machine;
 }

@@ -41,9 +41,16 @@ struct PortProfile {
   double decimalPointInput = 0;
 };
 
+// What the machine keys of a profile can hold: beyond this no machine goes (1 km/min, a million
+// rpm, an hour for a tool change). The settings dialog takes nothing beyond; a file edited by hand
+// beyond it is read with the default.
+inline constexpr double kMaxRapidRate = 1e6;       // mm/min
+inline constexpr double kMaxSpindleSpeed = 1e6;    // rpm
+inline constexpr double kMaxToolChangeSeconds = 3600;
+
 // The rapid rate the time estimate uses: the profile's, where it is a rate at all.
 inline double rapidRateOf(const PortProfile& profile) {
-  return profile.rapidRate > 0 && profile.rapidRate < 1e9 ? profile.rapidRate : 5000;
+  return profile.rapidRate > 0 && profile.rapidRate <= kMaxRapidRate ? profile.rapidRate : 5000;
 }
 
 // Application-wide settings, section "参照".

@@ -108,11 +108,11 @@ Form3::Form3(SettingsStore& store, const QList<PortChoice>& ports, Hooks hooks, 
   }
   Combo1->setCurrentIndex(-1);
   machineNumbers_ = {
-      {txtrapid, &PortProfile::rapidRate, 0, false, 1e6,
+      {txtrapid, &PortProfile::rapidRate, 0, false, kMaxRapidRate,
        QStringLiteral("早送り速度は 0 より大きく 1000000 mm/min までの数にしてください")},
-      {txtspindle, &PortProfile::maxSpindleSpeed, 0, false, 1e6,
+      {txtspindle, &PortProfile::maxSpindleSpeed, 0, false, kMaxSpindleSpeed,
        QStringLiteral("最高回転数は 0 より大きく 1000000 rpm までの数にしてください")},
-      {txttoolchange, &PortProfile::toolChangeSeconds, 0, true, 3600,
+      {txttoolchange, &PortProfile::toolChangeSeconds, 0, true, kMaxToolChangeSeconds,
        QStringLiteral("工具交換時間は 0 から 3600 秒までの数にしてください")},
   };
   connectEvents();
