@@ -1,6 +1,7 @@
 #include "transfer/tape_code.h"
 
 #include <array>
+#include <bit>
 
 namespace korvane {
 
@@ -86,6 +87,11 @@ std::optional<QChar> convertReceivedByte(quint8 byte, TapeCode code, bool sevenD
   const int c = (code == TapeCode::Eia ? tables().eiaReceive : tables().isoReceive)[byte];
   if (c < 0) return std::nullopt;
   return QChar(static_cast<char16_t>(c));
+}
+
+bool hasWrongParity(quint8 byte, TapeCode code, bool sevenDataBits) {
+  if (code != TapeCode::Iso || sevenDataBits || byte == '\r') return false;
+  return std::popcount(unsigned(byte)) % 2 == 1;
 }
 
 }  // namespace korvane
