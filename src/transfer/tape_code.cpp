@@ -91,6 +91,9 @@ std::optional<QChar> convertReceivedByte(quint8 byte, TapeCode code, bool sevenD
 
 bool hasWrongParity(quint8 byte, TapeCode code, bool sevenDataBits) {
   if (code != TapeCode::Iso || sevenDataBits || byte == '\r') return false;
+  // DC1 to DC4 are the control's codes, not the tape's: a control sends them with or without
+  // the parity bit as it is set up.
+  if ((byte & 0x7F) >= 0x11 && (byte & 0x7F) <= 0x14) return false;
   return std::popcount(unsigned(byte)) % 2 == 1;
 }
 

@@ -18,6 +18,8 @@ namespace {
 
 // How long an idle line is slept on before the stop request is looked at again.
 constexpr int kIdleSliceMs = 500;
+// Enough of a kept tape to find its program number.
+constexpr qint64 kHeadBytes = 64 * 1024;
 
 bool isContent(const QString& line) {
   const QString t = line.trimmed();
@@ -196,7 +198,7 @@ bool MachineService::beforeTape(QChar c) {
     return true;
   }
   if (c != QLatin1Char('\n')) {
-    beforeTape_ += c;
+    if (c.isPrint()) beforeTape_ += c;  // control codes and DEL of the leader are no block
     return false;
   }
   if (beforeTape_.trimmed().isEmpty()) {
@@ -256,7 +258,8 @@ void MachineService::tapeEnded() {
     log(QStringLiteral("receive"), tapeProgram, tapeBytes_, QStringLiteral("request"), QString(), asked);
     if (!parity.isEmpty()) {
       // A digit lost to the line would ask for another program: the operator punches it again.
-      log(QStringLiteral("send"), request->program, -1, QStringLiteral("refused"), QString(),
+      log(QStringLiteral("send"), request->kind == ProgramRequest::Kind::List ? kProgramListNumber : request->program, -1,
+          QStringLiteral("refused"), QString(),
           QStringLiteral("要求のテープが正しく届きませんでした: ") + parity);
       return;
     }
@@ -319,7 +322,7 @@ void MachineService::recoverLeftover() {
     // A tape that was arriving when the service ended without a chance to say so.
     QFile file(receiving);
     const QStringList lines =
-        file.open(QIODevice::ReadOnly) ? QString::fromLatin1(file.read(kLargestProgramBytes)).split(QLatin1Char('\n')) : QStringList();
+        file.open(QIODevice::ReadOnly) ? QString::fromLatin1(file.read(kHeadBytes)).split(QLatin1Char('\n')) : QStringList();
     file.close();
     QString failure;
     const QString program = ProgramShelf::firstProgramNumber(lines);

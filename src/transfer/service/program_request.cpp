@@ -17,11 +17,10 @@ namespace {
 // Enough of a file to reach its program number past a header of comments.
 constexpr qint64 kHeadBytes = 64 * 1024;
 
-// Backups ("O1234.nc.3"), tapes kept incomplete or not stored, a program being stored and the
-// file a tape is arriving in.
+// Backups ("O1234.nc.3"), tapes kept incomplete or not stored, and the file a tape is arriving in.
 bool isServiceLeftover(const QString& name) {
-  static const QRegularExpression pattern(QStringLiteral(
-      "(\\.[^.]+\\.\\d+$)|(-incomplete-)|(-unstored-)|(\\.storing$)|(^receiving-com\\d+(-\\d+)?\\.part$)"));
+  static const QRegularExpression pattern(
+      QStringLiteral("(\\.[^.]+\\.\\d+$)|(-incomplete-)|(-unstored-)|(^receiving-com\\d+(-\\d+)?\\.part$)"));
   return pattern.match(name).hasMatch();
 }
 
@@ -128,6 +127,12 @@ bool copyProgramFile(const QString& folder, const QString& path, QIODevice& to, 
     *problem = refused.isEmpty() ? file.errorString() : refused.first().reason;
     return false;
   }
+  const QString tooLarge = QStringLiteral("%1 MB を超えるファイルはプログラムとして送りません").arg(kLargestProgramBytes >> 20);
+  if (file.size() > kLargestProgramBytes) {
+    *problem = tooLarge;
+    return false;
+  }
+  // Bounded also while it is read: a file that grows meanwhile stops at the limit.
   constexpr qint64 kPiece = 64 * 1024;
   qint64 copied = 0;
   for (;;) {
@@ -135,7 +140,7 @@ bool copyProgramFile(const QString& folder, const QString& path, QIODevice& to, 
     if (piece.isEmpty()) break;
     copied += piece.size();
     if (copied > kLargestProgramBytes) {
-      *problem = QStringLiteral("%1 MB を超えるファイルはプログラムとして送りません").arg(kLargestProgramBytes >> 20);
+      *problem = tooLarge;
       return false;
     }
     if (to.write(piece) != piece.size()) {

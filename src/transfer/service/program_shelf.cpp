@@ -1,5 +1,6 @@
 #include "transfer/service/program_shelf.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -102,7 +103,10 @@ bool ProgramShelf::writeProgram(const QStringList& lines, const QString& name, S
   bytes += "%\r\n";
   // Written beside the old program first: the old one gives up its name only once the new one
   // is on the disk whole.
-  const QString storing = path + QStringLiteral(".storing");
+  // A short hidden name, so that a name that just fits the file system still can be stored, and
+  // one per process: stores in one are one at a time.
+  const QString storing =
+      QDir(folder_).filePath(QStringLiteral(".korvane-storing-%1").arg(QCoreApplication::applicationPid()));
   disk_.remove(storing);  // left by a store that was cut short; never written through a link
   if (const QString reason = disk_.writeFile(storing, bytes); !reason.isEmpty()) {
     *failure = reason + QStringLiteral("\r\n") + path;
