@@ -1,5 +1,6 @@
 #include "transfer/durable_line_file.h"
 
+#include <QFile>
 #include <unistd.h>
 
 #include <cerrno>
@@ -59,5 +60,25 @@ void DurableLineFile::close() {
 }
 
 QString DurableLineFile::errorText() const { return reason_ + QStringLiteral("\r\n") + path_; }
+
+QString writeWholeFile(const QString& path, const QByteArray& bytes) {
+  const int fd = openFileForWriting(path);
+  if (fd < 0) return QString::fromLocal8Bit(std::strerror(errno));
+  int error = 0;
+  qsizetype done = 0;
+  while (done < bytes.size() && error == 0) {
+    const ssize_t n = ::write(fd, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
+    if (n > 0) {
+      done += n;
+    } else if (n == 0 || errno != EINTR) {
+      error = n < 0 ? errno : ENOSPC;
+    }
+  }
+  if (error == 0) error = syncFileData(fd);
+  if (::close(fd) != 0 && error == 0 && errno != EINTR) error = errno;  // NFS reports a full disk here
+  if (error == 0) return QString();
+  QFile::remove(path);
+  return QString::fromLocal8Bit(std::strerror(error));
+}
 
 }  // namespace korvane

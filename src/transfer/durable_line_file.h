@@ -18,6 +18,8 @@ class DurableLineFile {
   // Creates the file, or empties it if it exists. False with errorText() when that fails.
   bool open(const QString& path);
   bool isOpen() const { return fd_ >= 0; }
+  // The file last opened.
+  const QString& path() const { return path_; }
   // Writes the line and CR LF and flushes both to the disk. False with errorText() on failure;
   // the file then ends with the last line that was written whole.
   bool writeLine(const QString& line);
@@ -33,5 +35,9 @@ class DurableLineFile {
   qint64 whole_ = 0;  // bytes of the lines written whole
   QString reason_;
 };
+
+// Writes bytes as the whole of the file at path (created, or emptied if it exists) and pushes them
+// to the disk. Empty, or the system's reason; a file that could not be written whole is removed.
+QString writeWholeFile(const QString& path, const QByteArray& bytes);
 
 }  // namespace korvane

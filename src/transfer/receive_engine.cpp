@@ -18,7 +18,31 @@ constexpr quint8 kDc1 = 0x11;
 constexpr quint8 kDc3 = 0x13;
 constexpr quint8 kDc3Parity = 0x93;
 
+bool anythingAt(const QString& path) {
+  const QFileInfo info(path);
+  return info.exists() || info.isSymLink();
+}
+
 }  // namespace
+
+QStringList parityFaultTexts(int replaced, int dropped) {
+  QStringList texts;
+  const QString text = QStringLiteral("パリティエラーの文字が %1 個ありました。受信したデータを確認してください (%2)");
+  if (replaced > 0) texts << text.arg(replaced).arg(QStringLiteral("その文字は \"?\" に置き換わっています"));
+  if (dropped > 0) texts << text.arg(dropped).arg(QStringLiteral("その文字は取り除かれています"));
+  return texts;
+}
+
+QString incompleteProgramFileName(const QString& folder, const QString& name, const QString& extension,
+                                  const QDateTime& started) {
+  QString stem = name.chopped(extension.size());
+  const QString tail = QStringLiteral("-incomplete-") + started.toString(QStringLiteral("yyyyMMdd-HHmmss"));
+  if (!fileNameFits(folder, stem + tail + QStringLiteral("-99") + extension)) stem = stem.left(kShortenedProgramDigits + 1);
+  QString incomplete = stem + tail + extension;
+  for (int n = 2; anythingAt(QDir(folder).filePath(incomplete)); ++n)
+    incomplete = stem + tail + QStringLiteral("-%1").arg(n) + extension;
+  return incomplete;
+}
 
 bool startsWithProgramNumber(const QString& line) {
   for (QChar c : line) {
@@ -128,6 +152,9 @@ ReceiveOutcome ReceiveEngine::receive() {
   percentSeen_ = false;
   endOfData_ = false;
   written_ = -1;
+  programPath_.clear();
+  droppedParity_ = 0;
+  replacedParity_ = 0;
   if (method_ == ReceiveMethod::OneFile) {
     if (!file_.open(firstFile_)) {
       finish(ReceiveOutcome::Failed, file_.errorText());
@@ -178,18 +205,29 @@ ReceiveOutcome ReceiveEngine::receive() {
     if (endOfData_) break;
   }
 
-  if (const int errors = c_.port.parityErrors(); errors > 0) {
-    notes_.append({QStringLiteral("パリティエラーの文字が %1 個ありました。受信したデータを確認してください"
-                                  " (その文字は \"?\" に置き換わっています)")
-                       .arg(errors),
-                   MessageIcon::Warning});
-  }
+  replacedParity_ = c_.port.parityErrors();
+  for (const QString& text : parityFaultTexts(replacedParity_, droppedParity_)) notes_.append({text, MessageIcon::Warning});
   c_.port.close();
-  const QString failure = failure_;
+  QString failure = failure_;
   if (dc == 1 || dc == 2) {
     // After an abort a DC3 still goes out, unless the modem lines are down (the write gives up).
     // A port that cannot be opened for it changes nothing: what was received is on disk.
     openPort(dc == 1 ? kDc3 : kDc3Parity);
+  }
+  if (method_ == ReceiveMethod::FolderPerProgram && written_ >= 0) {
+    // The tape's closing "%" ends the program that was open as a whole one; anything else cut it
+    // short, and it stays under the name that says so, the line that was arriving included.
+    if (outcome == ReceiveOutcome::Completed) {
+      if (!completeProgram()) {
+        outcome = ReceiveOutcome::Failed;
+        failure = failure_;
+      }
+    } else {
+      if (!line_.isEmpty()) file_.writeLine(line_);
+      file_.close();
+      notes_.append({QStringLiteral("途中で終わったプログラムは次の名前で残しました: %1").arg(QFileInfo(file_.path()).fileName()),
+                     MessageIcon::Warning});
+    }
   }
   file_.close();
   finish(outcome, failure);
@@ -199,7 +237,20 @@ ReceiveOutcome ReceiveEngine::receive() {
 bool ReceiveEngine::processChunk(const QByteArray& chunk) {
   for (const char byte : chunk) {
     const std::optional<QChar> c = convertReceivedByte(static_cast<quint8>(byte), profile());
-    if (!c || *c == QLatin1Char('\r') || *c == QChar(0x12)) continue;
+    if (!c) {
+      if (hasWrongParity(static_cast<quint8>(byte), profile())) ++droppedParity_;
+      continue;
+    }
+    if (*c == QLatin1Char('\r') || *c == QChar(0x12)) continue;
+    if (method_ == ReceiveMethod::FolderPerProgram && !percentSeen_) {
+      // What a punch puts before the tape's first "%" is its label and leader (a Fanuc 0 punches
+      // ESC & H E : and DC2), skipped as a control's label skip does: it makes no program.
+      if (*c == QLatin1Char('%')) {
+        percentSeen_ = true;
+        line_ = QStringLiteral("%");
+      }
+      continue;
+    }
     if (*c == QLatin1Char('\n')) {
       if (!endOfLine()) return false;
       continue;
@@ -230,9 +281,7 @@ bool ReceiveEngine::endOfLine() {
   // program is closed as a complete tape, and the line goes only into the new file.
   const bool startsWhileOpen = perProgram && written_ >= 0 && !endsProgram && startsWithProgramNumber(line_);
   if (startsWhileOpen) {
-    if (!writeLine(QStringLiteral("%"))) return false;
-    file_.close();
-    written_ = -1;
+    if (!writeLine(QStringLiteral("%")) || !completeProgram()) return false;
   }
   if (written_ >= 0) {
     if (!writeLine(line_)) return false;
@@ -241,9 +290,7 @@ bool ReceiveEngine::endOfLine() {
     showElapsedTime(c_, startMs_);
   }
   if (perProgram && endsProgram && written_ >= 0) {
-    if (!writeLine(QStringLiteral("%"))) return false;
-    file_.close();
-    written_ = -1;
+    if (!writeLine(QStringLiteral("%")) || !completeProgram()) return false;
   }
   if (perProgram && hasO && written_ < 0) {
     if (!startProgram(line_)) return false;
@@ -277,13 +324,26 @@ bool ReceiveEngine::startProgram(const QString& line) {
                        .arg(wanted.size() - 1 - extension_.size()),
                    MessageIcon::Information});
   }
-  const QString path = QDir(folder_).filePath(name);
-  if (!file_.open(path)) {
+  // Written aside, under a name that says it is not whole yet, and given its own name only when
+  // it is: a program cut short never replaces the one the folder holds.
+  programPath_ = QDir(folder_).filePath(name);
+  const QString aside =
+      QDir(folder_).filePath(incompleteProgramFileName(folder_, name, extension_, QDateTime::currentDateTime()));
+  if (!file_.open(aside)) {
     failure_ = file_.errorText();
     return false;
   }
-  if (!writeLine(QStringLiteral("%")) || !writeLine(line)) return false;
   written_ = 1;
+  return writeLine(QStringLiteral("%")) && writeLine(line);
+}
+
+bool ReceiveEngine::completeProgram() {
+  file_.close();
+  written_ = -1;
+  if (const QString reason = renameFile(file_.path(), programPath_, true); !reason.isEmpty()) {
+    failure_ = reason + QStringLiteral("\r\n") + file_.path() + QStringLiteral(" -> ") + programPath_;
+    return false;
+  }
   return true;
 }
 

@@ -64,6 +64,14 @@ inline constexpr int kShortenedProgramDigits = 16;
 // name, or, when it is too long for a file name in folder, "O", the first digits, the date and
 // time now, a count if that is taken, and the extension.
 QString fittingProgramFileName(const QString& folder, const QString& name, const QDateTime& now);
+// The name a program of that name is written under until it is whole: "O1234-incomplete-<date>-
+// <time>" with the extension, a count if that is taken, the number shortened as above if need be.
+QString incompleteProgramFileName(const QString& folder, const QString& name, const QString& extension,
+                                  const QDateTime& started);
+
+// What the operator is told of characters that came with a parity error: those the line gave as
+// "?" (a 7-bit frame) and those the ISO table dropped (an 8-bit line). Empty when there were none.
+QStringList parityFaultTexts(int replaced, int dropped);
 
 class ReceiveEngine {
  public:
@@ -71,6 +79,8 @@ class ReceiveEngine {
 
   bool running() const { return running_; }
   ReceiveMethod lastMethod() const { return method_; }
+  // Characters of the last reception that came with a parity error, replaced or dropped.
+  int parityFaults() const { return replacedParity_ + droppedParity_; }
 
   // The receive button: asks the method, prepares the target and receives; while a reception
   // runs (reached from the window's event serving), asks it to stop.
@@ -83,6 +93,8 @@ class ReceiveEngine {
   bool endOfLine();
   bool writeLine(const QString& line);
   bool startProgram(const QString& line);
+  // Closes the open program and gives it its name.
+  bool completeProgram();
   void finish(ReceiveOutcome outcome, const QString& failure);
 
   const PortProfile& profile() const { return store_.profile(slot_); }
@@ -101,6 +113,9 @@ class ReceiveEngine {
   bool percentSeen_ = false;
   bool endOfData_ = false;
   int written_ = -1;
+  QString programPath_;  // the name the open program takes once it is whole
+  int droppedParity_ = 0;
+  int replacedParity_ = 0;
   qint64 startMs_ = 0;
   QString failure_;
   QList<std::pair<QString, MessageIcon>> notes_;  // told to the operator when the reception ends

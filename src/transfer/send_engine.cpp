@@ -260,7 +260,9 @@ void SendEngine::closingSequence(LineWriter& writer) {
   // The last bytes may still be queued (held by the machine, or waiting for the line): nothing
   // moves them during the pause, and a machine that has not seen the closing "%" counts the
   // pause as a stall of its running program.
-  writer.waitUntilSent();
+  // Once the last character has left, the machine's DC1 and DC3 are no flow control for this
+  // tape any more: a DC1 during the pause asks for the next one, and stays for the reader.
+  if (writer.waitUntilSent()) c_.port.setReceiveFlowBytes(true);
   pauseMs(c_.pump, c_.clock, 2000);
 }
 

@@ -1,6 +1,7 @@
 #include "transfer/tape_code.h"
 
 #include <array>
+#include <bit>
 
 namespace korvane {
 
@@ -86,6 +87,14 @@ std::optional<QChar> convertReceivedByte(quint8 byte, TapeCode code, bool sevenD
   const int c = (code == TapeCode::Eia ? tables().eiaReceive : tables().isoReceive)[byte];
   if (c < 0) return std::nullopt;
   return QChar(static_cast<char16_t>(c));
+}
+
+bool hasWrongParity(quint8 byte, TapeCode code, bool sevenDataBits) {
+  if (code != TapeCode::Iso || sevenDataBits || byte == '\r') return false;
+  // DC1 to DC4 are the control's codes, not the tape's: a control sends them with or without
+  // the parity bit as it is set up.
+  if ((byte & 0x7F) >= 0x11 && (byte & 0x7F) <= 0x14) return false;
+  return std::popcount(unsigned(byte)) % 2 == 1;
 }
 
 }  // namespace korvane

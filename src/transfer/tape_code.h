@@ -28,4 +28,14 @@ inline std::optional<QChar> convertReceivedByte(quint8 byte, const PortProfile& 
   return convertReceivedByte(byte, tapeCodeOf(profile), profile.dataBits == QLatin1String("7"));
 }
 
+// Whether a received byte came with the wrong parity for the code: on an 8-bit ISO line, an odd
+// number of ones in the byte (CR in its plain form excepted, which the table takes, and the DC
+// codes, which are no characters of the tape). Such a byte
+// has no entry and is dropped; a reception counts it so that the operator hears of it. A 7-bit
+// line's frame carries its parity bit outside the byte, and the port counts those.
+bool hasWrongParity(quint8 byte, TapeCode code, bool sevenDataBits);
+inline bool hasWrongParity(quint8 byte, const PortProfile& profile) {
+  return hasWrongParity(byte, tapeCodeOf(profile), profile.dataBits == QLatin1String("7"));
+}
+
 }  // namespace korvane

@@ -115,7 +115,7 @@ TEST_F(CliLine, SevenEvenReceptionStoresTheProgramAndTellsOfAParityFault) {
   const CliRun r = runCli(pty, {"receive", "--file", file}, 10000, [&](QProcess&, qint64 ms) {
     if (!sent && ms > 400) sent = pty.write(stream);
   });
-  ASSERT_EQ(r.exitCode, 0) << r.terminal.toStdString();
+  ASSERT_EQ(r.exitCode, 3) << r.terminal.toStdString();
   EXPECT_EQ(readTestFile(file), "%\r\nO1\r\nG1X2.\r\nM30\r\nG1?3\r\n%\r\n");
   EXPECT_TRUE(QString::fromUtf8(r.terminal).contains("パリティエラーの文字が 1 個")) << r.terminal.toStdString();
 }

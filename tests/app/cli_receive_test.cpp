@@ -1,12 +1,15 @@
 // korvane-cli receive over a real pseudo-terminal, as a machine punches out: the EIA digit 3
-// under XON/XOFF, and a reception killed in the middle.
+// under XON/XOFF, a reception killed or broken off in the middle, a punch's label and a wrong
+// parity bit.
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
 
+#include "support/iso_tape.h"
 #include "support/pty_pair.h"
 
 using namespace korvane::test;
@@ -89,4 +92,59 @@ TEST(CliReceive, AbortedByCtrlCExitsOneAndSendsTheStopCode) {
   ASSERT_TRUE(cli.waitForFinished(5000));
   EXPECT_EQ(cli.exitCode(), 1);
   EXPECT_EQ(pty.read(2000, 1), QByteArray("\x93")) << "DC3 with its parity bit";
+}
+
+TEST(CliReceive, AProgramBrokenOffNeverTakesTheNameOfTheOneInTheFolder) {
+  PtyPair pty;
+  TempWindir windir;
+  ASSERT_TRUE(pty.ok() && windir.linkComPort(1, pty.slavePath()));
+  writeIni(windir.iniPath(), "");
+  QTemporaryDir out;
+  const QDir folder(out.path());
+  ASSERT_TRUE(QFile(folder.filePath("O3100.nc")).open(QIODevice::WriteOnly));
+  QFile good(folder.filePath("O3200.nc"));
+  ASSERT_TRUE(good.open(QIODevice::WriteOnly) && good.write("%\r\nO3200(GOOD)\r\nM30\r\n%\r\n") > 0);
+  good.close();
+  QProcess cli;
+  cli.start(KORVANE_CLI_PATH, {"receive", "--folder", out.path()});
+  ASSERT_TRUE(cli.waitForStarted());
+  QThread::msleep(300);
+  ASSERT_TRUE(pty.write(iso("%\nO3100\nG1X1.\nM30\nO3200\nG1X2.\nG1Y")));
+  const QByteArray o3100 = "%\r\nO3100\r\nG1X1.\r\nM30\r\n%\r\n";
+  for (int waited = 0; waited < 3000 && fileBytes(folder.filePath("O3100.nc")) != o3100; waited += 20) QThread::msleep(20);
+  QThread::msleep(200);
+  pty.closeMaster();  // the device server is killed in the middle of O3200
+  ASSERT_TRUE(cli.waitForFinished(5000));
+  const QString terminal = QString::fromUtf8(cli.readAllStandardError() + cli.readAllStandardOutput());
+  EXPECT_EQ(cli.exitCode(), 2) << terminal.toStdString();
+  EXPECT_EQ(fileBytes(folder.filePath("O3100.nc")), o3100) << "a complete program takes its name";
+  EXPECT_EQ(fileBytes(folder.filePath("O3200.nc")), QByteArray("%\r\nO3200(GOOD)\r\nM30\r\n%\r\n"));
+  const QStringList kept = folder.entryList({"O3200-incomplete-*.nc"}, QDir::Files);
+  ASSERT_EQ(kept.size(), 1) << folder.entryList().join(' ').toStdString();
+  EXPECT_EQ(fileBytes(folder.filePath(kept[0])), QByteArray("%\r\nO3200\r\nG1X2.\r\nG1Y\r\n"));
+  EXPECT_TRUE(terminal.contains(kept[0])) << terminal.toStdString();
+  EXPECT_EQ(folder.entryList(QDir::Files).size(), 3) << folder.entryList().join(' ').toStdString();
+}
+
+TEST(CliReceive, AFolderReceptionSkipsThePunchLabelAndTellsOfWrongParity) {
+  PtyPair pty;
+  TempWindir windir;
+  ASSERT_TRUE(pty.ok() && windir.linkComPort(1, pty.slavePath()));
+  writeIni(windir.iniPath(), "");  // 8 data bits, ISO
+  QTemporaryDir out;
+  // A Fanuc 0 punches ESC & H E : and DC2 before its tape; the S of SMOKE comes with its parity
+  // bit wrong.
+  QByteArray tape = iso("%\nO1234(SMOKE)\nM30\n%");
+  tape[tape.indexOf('S')] = char(quint8('S') | 0x80);
+  QProcess cli;
+  cli.start(KORVANE_CLI_PATH, {"receive", "--folder", out.path()});
+  ASSERT_TRUE(cli.waitForStarted());
+  QThread::msleep(300);
+  ASSERT_TRUE(pty.write("\x1b" + iso("&HE:") + "\x12" + tape));
+  ASSERT_TRUE(cli.waitForFinished(5000));
+  const QString terminal = QString::fromUtf8(cli.readAllStandardError() + cli.readAllStandardOutput());
+  EXPECT_EQ(cli.exitCode(), 3) << terminal.toStdString();
+  EXPECT_TRUE(terminal.contains(QStringLiteral("パリティエラーの文字が 1 個"))) << terminal.toStdString();
+  EXPECT_EQ(QDir(out.path()).entryList(QDir::Files).join(' ').toStdString(), "O1234.nc");
+  EXPECT_EQ(fileBytes(out.filePath("O1234.nc")), QByteArray("%\r\nO1234(MOKE)\r\nM30\r\n%\r\n"));
 }

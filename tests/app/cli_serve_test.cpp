@@ -7,84 +7,11 @@
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QThread>
-#include <functional>
 
+#include "app/cli_serve_support.h"
 #include "support/iso_tape.h"
-#include "support/cp932_iconv.h"
-#include "support/pty_pair.h"
 
 using namespace korvane::test;
-
-namespace {
-
-// What a reader makes of ISO tape bytes: parity stripped, leader, DC codes and CR dropped.
-QByteArray readable(const QByteArray& bytes) {
-  QByteArray text;
-  for (const char c : bytes) {
-    const char b = char(c & 0x7F);
-    if (b == '\0' || b == '\r' || (b >= 0x11 && b <= 0x14)) continue;
-    text.append(b);
-  }
-  return text;
-}
-
-// The service on the terminal, its standard error collected as it comes.
-class Service {
- public:
-  explicit Service(const QStringList& options) {
-    process_.start(KORVANE_CLI_PATH, QStringList{"serve"} + options);
-  }
-  ~Service() {
-    if (process_.state() != QProcess::NotRunning) {
-      process_.kill();
-      process_.waitForFinished(3000);
-    }
-  }
-  QProcess& process() { return process_; }
-  const QString& log() {
-    process_.waitForReadyRead(0);
-    log_ += QString::fromUtf8(process_.readAllStandardError());
-    return log_;
-  }
-  // Waits until the log holds `count` lines containing text.
-  bool waitForLog(const QString& text, int count = 1, int timeoutMs = 10000) {
-    for (int waited = 0; waited < timeoutMs; waited += 50) {
-      if (log().count(text) >= count) return true;
-      process_.waitForReadyRead(50);
-    }
-    return false;
-  }
-
- private:
-  QProcess process_;
-  QString log_;
-};
-
-// Reads what the service sends until the tape's closing "%" (at most 15 s).
-QByteArray readTape(PtyPair& machine) {
-  QByteArray text;
-  for (int i = 0; i < 150 && text.count('%') < 2; ++i) text += readable(machine.read(100));
-  return text;
-}
-
-bool waitFor(const std::function<bool()>& condition, int timeoutMs = 10000) {
-  for (int waited = 0; waited < timeoutMs; waited += 50) {
-    if (condition()) return true;
-    QThread::msleep(50);
-  }
-  return condition();
-}
-
-// Profile slot on Com slot, served, with its own receive folder and the shared program folder.
-QByteArray servedProfile(int slot, const QString& programs, const QString& received, const QString& more = QString()) {
-  return iconvEncodeCp932(QStringLiteral("[COM%1]\r\nﾎﾟｰﾄ=%1\r\nｻｰﾋﾞｽ=1\r\nﾌﾟﾛｸﾞﾗﾑﾌｫﾙﾀﾞ=%2\r\n受信ﾌｫﾙﾀﾞ=%3\r\n"
-                              "ﾊﾝﾄﾞｼｪｲｸ=1\r\nDCDDSR=0\r\n%4")
-                   .arg(slot)
-                   .arg(programs, received, more));
-}
-
-}  // namespace
 
 TEST(CliServe, ServesThreeMachinesAtOnceAndKeepsEveryProgram) {
   PtyPair m1, m2, m3;
@@ -137,8 +64,7 @@ TEST(CliServe, ServesThreeMachinesAtOnceAndKeepsEveryProgram) {
   ASSERT_TRUE(waitFor([&] { return readFileBytes(o1234).contains("SECOND"); }));
 
   // (LIST): O9998 names every program of the folder. This control asks for it with DC1 right
-  // behind the request, in one write, once the send before has ended (until then a DC1 is the
-  // send's flow control).
+  // behind the request, in one write.
   ASSERT_TRUE(service.waitForLog("program=O5000 bytes=53 result=sent")) << service.log().toStdString();
   ASSERT_TRUE(m2.write(iso("%\nO9999(LIST)\nM30\n%") + '\x11'));
   const QByteArray list = readTape(m2);

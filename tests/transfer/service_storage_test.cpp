@@ -4,6 +4,8 @@
 
 #include <QDir>
 #include <QTemporaryDir>
+#include <cerrno>
+#include <cstring>
 
 #include "support/test_files.h"
 #include "transfer/service/program_request.h"
@@ -53,6 +55,56 @@ TEST(ProgramShelf, AReplacedProgramIsKeptAsTheNewestBackup) {
   const QString kept = shelf.keepIncomplete(shelf.receivingPath(1), QStringLiteral("O1234"), kNoon, &failure);
   EXPECT_EQ(QFileInfo(kept).fileName(), QStringLiteral("O1234-incomplete-20261208-120000.nc"));
   EXPECT_TRUE(test::readTestFile(dir.filePath("O1234.nc")).contains("THIRD"));
+}
+
+// A disk with room for so many bytes more.
+class SmallDisk final : public ShelfDisk {
+ public:
+  explicit SmallDisk(qint64 room) : room_(room) {}
+  QString writeFile(const QString& path, const QByteArray& bytes) const override {
+    if (bytes.size() > room_) return QString::fromLocal8Bit(std::strerror(ENOSPC));
+    room_ -= bytes.size();
+    return ShelfDisk::writeFile(path, bytes);
+  }
+
+ private:
+  mutable qint64 room_;
+};
+
+TEST(ProgramShelf, AStoreTheDiskRefusesSaysWhyAndLeavesTheStoredProgramAlone) {
+  QTemporaryDir dir;
+  const SmallDisk disk(100);
+  const ProgramShelf shelf(dir.path(), QStringLiteral(".nc"), disk);
+  QString failure;
+  ASSERT_EQ(shelf.storeTape({"O1234", "(FIRST)", "M30"}, kNoon, &failure).size(), 1) << failure.toStdString();
+  QStringList longer{"O1234(SECOND)"};
+  for (int i = 0; i < 20; ++i) longer << QStringLiteral("G1X%1.").arg(i);
+  QString unstored;
+  EXPECT_TRUE(shelf.storeTape(longer, kNoon, &failure, &unstored).isEmpty());
+  EXPECT_TRUE(failure.startsWith(QString::fromLocal8Bit(std::strerror(ENOSPC)))) << failure.toStdString();
+  EXPECT_EQ(unstored, QStringLiteral("O1234"));
+  EXPECT_TRUE(test::readTestFile(dir.filePath("O1234.nc")).contains("FIRST"));
+  EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"O1234.nc"}) << "no backup, no half a file";
+}
+
+TEST(ProgramShelf, ABackupNumberThatIsTakenNeverStopsAStore) {
+  QTemporaryDir dir;
+  const ProgramShelf shelf(dir.path(), QStringLiteral(".nc"));
+  const QString o1234 = dir.filePath("O1234.nc");
+  QString failure;
+  ASSERT_EQ(shelf.storeTape({"O1234", "(FIRST)"}, kNoon, &failure).size(), 1);
+  ASSERT_TRUE(QDir(dir.path()).mkdir("O1234.nc.1"));  // a folder where the first backup would go
+  const QList<ShelvedProgram> second = shelf.storeTape({"O1234", "(SECOND)"}, kNoon, &failure);
+  ASSERT_EQ(second.size(), 1) << failure.toStdString();
+  EXPECT_EQ(second[0].backup, o1234 + ".2");
+  test::writeTestFile(dir.path(), "O1234.nc.999999999", "an old one");
+  for (const char* version : {"(THIRD)", "(FOURTH)"}) {
+    const QList<ShelvedProgram> stored = shelf.storeTape({"O1234", version}, kNoon, &failure);
+    ASSERT_EQ(stored.size(), 1) << failure.toStdString();
+    EXPECT_TRUE(test::readTestFile(o1234).contains(version));
+  }
+  EXPECT_TRUE(test::readTestFile(o1234 + ".1000000000").contains("SECOND"));
+  EXPECT_TRUE(test::readTestFile(o1234 + ".1000000001").contains("THIRD"));
 }
 
 TEST(ProgramRequest, ReadsLoadAndListCommentsInEitherCase) {

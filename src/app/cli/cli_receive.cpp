@@ -1,5 +1,6 @@
 // korvane-cli receive [--profile N] (--file F | --folder D): the receive engine of the window on
-// the terminal. Exit status 0 at the end of data, 1 aborted (Ctrl-C), 2 failed.
+// the terminal. Exit status 0 at the end of data, 1 aborted (Ctrl-C), 2 failed, 3 at the end of
+// data with characters that came with a parity error.
 #include <QDir>
 #include <QFileInfo>
 
@@ -9,6 +10,8 @@
 
 namespace korvane::cli {
 namespace {
+
+constexpr int kDamagedStatus = 3;
 
 // The dialogs answered from the command line.
 class ArgumentsUi final : public ReceiveUi {
@@ -61,7 +64,8 @@ int runReceive(const QCommandLineParser& parser) {
   ArgumentsUi ui(method, target);
   ReceiveEngine engine(t.store, t.context, ui);
   switch (engine.press()) {
-    case ReceiveOutcome::Completed: return 0;
+    // Everything up to the end of data is on disk, but not every character as the machine sent it.
+    case ReceiveOutcome::Completed: return engine.parityFaults() > 0 ? kDamagedStatus : 0;
     case ReceiveOutcome::Aborted: return 1;
     case ReceiveOutcome::Failed:
     case ReceiveOutcome::NotStarted: return 2;
@@ -71,7 +75,8 @@ int runReceive(const QCommandLineParser& parser) {
 
 const Registrar registrar({"receive", "[--profile N] (--file F | --folder D)",
                            "receive what the machine punches out\n"
-                           "(exit status 0 at the end of data, 1 aborted with Ctrl-C, 2 failed)",
+                           "(exit status 0 at the end of data, 1 aborted with Ctrl-C, 2 failed,\n"
+                           "3 at the end of data with characters that came with a parity error)",
                            defineReceive, runReceive});
 
 }  // namespace

@@ -18,6 +18,8 @@ namespace {
 
 // How long an idle line is slept on before the stop request is looked at again.
 constexpr int kIdleSliceMs = 500;
+// Enough of a kept tape to find its program number.
+constexpr qint64 kHeadBytes = 64 * 1024;
 
 bool isContent(const QString& line) {
   const QString t = line.trimmed();
@@ -25,6 +27,13 @@ bool isContent(const QString& line) {
 }
 
 QString seconds(int ms) { return QString::number(ms / 1000.0, 'f', ms % 1000 ? 1 : 0); }
+
+QString joined(const QStringList& reasons) {
+  QStringList given;
+  for (const QString& r : reasons)
+    if (!r.isEmpty()) given << r;
+  return given.join(QStringLiteral("; "));
+}
 
 }  // namespace
 
@@ -95,6 +104,10 @@ bool MachineService::openLine() {
   if (port_.openLine(&error)) {
     log(QStringLiteral("port"), QString(), -1, QStringLiteral("open"));
     portProblem_.clear();
+    // Where the machine's output stands is not known until an end of block or a "%" shows it.
+    atBlockBoundary_ = false;
+    beforeTape_.clear();
+    parityBaseline_ = 0;
     sendReadyCode();
     return true;
   }
@@ -137,8 +150,10 @@ void MachineService::run() {
     }
     if (port_.inBufferCount() == 0) {
       port_.waitForInput(kIdleSliceMs);
-      if (inTape_ && port_.inBufferCount() == 0 && clock_.nowMs() - lastByteMs_ >= times_.quietLimitMs)
-        tapeBroken(QStringLiteral("%1 秒間データが来ませんでした").arg(seconds(times_.quietLimitMs)));
+      const bool quiet = port_.inBufferCount() == 0 && clock_.nowMs() - lastByteMs_ >= times_.quietLimitMs;
+      if (inTape_ && quiet) tapeBroken(QStringLiteral("%1 秒間データが来ませんでした").arg(seconds(times_.quietLimitMs)));
+      // A label whose tape never came, or the rest of a block without its end: no program either way.
+      if (!inTape_ && quiet) beforeTape_.clear();
       continue;
     }
     serveBytes(port_.input());
@@ -150,12 +165,14 @@ void MachineService::run() {
 void MachineService::serveBytes(const QByteArray& bytes) {
   lastByteMs_ = clock_.nowMs();
   for (qsizetype i = 0; i < bytes.size(); ++i) {
-    const std::optional<QChar> c = convertReceivedByte(static_cast<quint8>(bytes[i]), profile());
-    if (!c || *c == QLatin1Char('\r') || *c == QChar(kDc2)) continue;
-    if (!inTape_) {
-      if (*c == QLatin1Char('\n') || *c == QChar(kDc4) || *c == QChar(kDc1) || *c == QChar(kDc3)) continue;
-      startTape();
+    const auto byte = static_cast<quint8>(bytes[i]);
+    const std::optional<QChar> c = convertReceivedByte(byte, profile());
+    if (!c) {
+      if (hasWrongParity(byte, profile())) ++droppedParity_;
+      continue;
     }
+    if (*c == QLatin1Char('\r') || *c == QChar(kDc2)) continue;
+    if (!inTape_ && !beforeTape(*c)) continue;
     ++tapeBytes_;
     if (*c == QLatin1Char('\n')) {
       endLine();
@@ -171,14 +188,43 @@ void MachineService::serveBytes(const QByteArray& bytes) {
   }
 }
 
-void MachineService::startTape() {
+bool MachineService::beforeTape(QChar c) {
+  if (c == QChar(kDc4) || c == QChar(kDc1) || c == QChar(kDc3)) return false;
+  if (c == QLatin1Char('%')) {
+    // What came before the tape's first "%" on its line is the punch's label (a Fanuc 0 punches
+    // ESC & H E : and DC2), skipped as a control's label skip does.
+    beforeTape_.clear();
+    startTape(false);
+    return true;
+  }
+  if (c != QLatin1Char('\n')) {
+    if (c.isPrint()) beforeTape_ += c;  // control codes and DEL of the leader are no block
+    return false;
+  }
+  if (beforeTape_.trimmed().isEmpty()) {
+    beforeTape_.clear();  // leader
+    atBlockBoundary_ = true;
+    return false;
+  }
+  // A block ended before any "%": a tape without its leading "%", or, when no end of block came
+  // before it either, the rest of a tape whose start this service did not see.
+  startTape(!atBlockBoundary_);
+  lineText_ = std::exchange(beforeTape_, QString());
+  tapeBytes_ = lineText_.size();
+  return true;
+}
+
+void MachineService::startTape(bool midBlock) {
   inTape_ = true;
   contentSeen_ = false;
+  midBlock_ = midBlock;
   lineText_.clear();
   lines_.clear();
   tapeBytes_ = 0;
   fileProblem_.clear();
-  if (!file_.open(shelf_.receivingPath(slot_))) fileProblem_ = file_.errorText();
+  // Beside a tape still lying in the usual file (it could not be given a name of its own), never over it.
+  receivingPath_ = shelf_.freeReceivingPath(slot_);
+  if (!file_.open(receivingPath_)) fileProblem_ = file_.errorText();
 }
 
 void MachineService::endLine() {
@@ -189,30 +235,65 @@ void MachineService::endLine() {
   lines_ << std::exchange(lineText_, QString());
 }
 
+QString MachineService::takeParityFaults() {
+  const int replaced = port_.parityErrors() - parityBaseline_;
+  parityBaseline_ = port_.parityErrors();
+  return parityFaultTexts(std::max(replaced, 0), std::exchange(droppedParity_, 0)).join(QStringLiteral("; "));
+}
+
 void MachineService::tapeEnded() {
   file_.close();
   inTape_ = false;
-  const QString receiving = shelf_.receivingPath(slot_);
+  atBlockBoundary_ = true;
+  if (midBlock_) {
+    keepMidBlockTape();
+    return;
+  }
+  const QString parity = takeParityFaults();
   const QString tapeProgram = ProgramShelf::firstProgramNumber(lines_);
   if (const auto request = findProgramRequest(lines_)) {
-    QFile::remove(receiving);
-    log(QStringLiteral("receive"), tapeProgram, tapeBytes_, QStringLiteral("request"), QString(),
-        request->kind == ProgramRequest::Kind::List ? QStringLiteral("LIST") : QStringLiteral("LOAD ") + request->program);
+    QFile::remove(receivingPath_);
+    const QString asked =
+        request->kind == ProgramRequest::Kind::List ? QStringLiteral("LIST") : QStringLiteral("LOAD ") + request->program;
+    log(QStringLiteral("receive"), tapeProgram, tapeBytes_, QStringLiteral("request"), QString(), asked);
+    if (!parity.isEmpty()) {
+      // A digit lost to the line would ask for another program: the operator punches it again.
+      log(QStringLiteral("send"), request->kind == ProgramRequest::Kind::List ? kProgramListNumber : request->program, -1,
+          QStringLiteral("refused"), QString(),
+          QStringLiteral("要求のテープが正しく届きませんでした: ") + parity);
+      return;
+    }
     answer(*request);
     return;
   }
   QString failure;
-  const QList<ShelvedProgram> stored = shelf_.storeTape(lines_, QDateTime::currentDateTime(), &failure);
+  QString unstored;
+  const QDateTime now = QDateTime::currentDateTime();
+  const QList<ShelvedProgram> stored = shelf_.storeTape(lines_, now, &failure, &unstored);
   for (const ShelvedProgram& p : stored) {
     log(QStringLiteral("receive"), p.program, p.bytes, QStringLiteral("stored"), p.path,
-        p.backup.isEmpty() ? QString() : QStringLiteral("前のプログラムは %1 に残しました").arg(p.backup));
+        joined({parity, p.backup.isEmpty() ? QString() : QStringLiteral("前のプログラムは %1 に残しました").arg(p.backup)}));
   }
-  if (failure.isEmpty() && fileProblem_.isEmpty()) {
-    QFile::remove(receiving);
+  if (failure.isEmpty()) {
+    // Every program is on the disk whole; the receiving file was only the journal of its arrival.
+    QFile::remove(receivingPath_);
     return;
   }
-  log(QStringLiteral("receive"), tapeProgram, tapeBytes_, QStringLiteral("failed"), receiving,
-      failure.isEmpty() ? fileProblem_ : failure);
+  // Kept under a name of its own at once: the machine's next tape must find the receiving file free.
+  const QString program = unstored.isEmpty() ? tapeProgram : unstored;
+  QString keepFailure;
+  const QString kept = shelf_.keepUnstored(receivingPath_, program, now, &keepFailure);
+  log(QStringLiteral("receive"), program, tapeBytes_, QStringLiteral("failed"), kept.isEmpty() ? receivingPath_ : kept,
+      joined({failure, fileProblem_ == failure ? QString() : fileProblem_, keepFailure, parity}));
+}
+
+void MachineService::keepMidBlockTape() {
+  QString failure;
+  const QString program = ProgramShelf::firstProgramNumber(lines_);
+  const QString kept = shelf_.keepIncomplete(receivingPath_, program, QDateTime::currentDateTime(), &failure);
+  log(QStringLiteral("receive"), program, tapeBytes_, QStringLiteral("incomplete"), kept.isEmpty() ? receivingPath_ : kept,
+      joined({QStringLiteral("テープの途中から受信しました (始まりの \"%\" を受信する前にブロックの途中から届きました)"),
+              fileProblem_, failure, takeParityFaults()}));
 }
 
 void MachineService::tapeBroken(const QString& reason) {
@@ -223,57 +304,76 @@ void MachineService::tapeBroken(const QString& reason) {
   }
   file_.close();
   inTape_ = false;
-  const QString receiving = shelf_.receivingPath(slot_);
+  atBlockBoundary_ = false;  // the machine may go on where it stopped
+  const QString parity = takeParityFaults();
   const QString program = ProgramShelf::firstProgramNumber(lines_);
   if (!std::any_of(lines_.cbegin(), lines_.cend(), isContent)) {
-    QFile::remove(receiving);  // a leader or a lone "%": nothing of a program
+    QFile::remove(receivingPath_);  // a leader or a lone "%": nothing of a program
     return;
   }
   QString failure;
-  const QString kept = shelf_.keepIncomplete(receiving, program, QDateTime::currentDateTime(), &failure);
-  log(QStringLiteral("receive"), program, tapeBytes_, QStringLiteral("incomplete"), kept.isEmpty() ? receiving : kept,
-      failure.isEmpty() ? reason : reason + QStringLiteral("; ") + failure);
+  const QString kept = shelf_.keepIncomplete(receivingPath_, program, QDateTime::currentDateTime(), &failure);
+  log(QStringLiteral("receive"), program, tapeBytes_, QStringLiteral("incomplete"),
+      kept.isEmpty() ? receivingPath_ : kept, joined({reason, failure, parity}));
 }
 
 void MachineService::recoverLeftover() {
-  const QString receiving = shelf_.receivingPath(slot_);
-  if (!QFileInfo::exists(receiving)) return;
-  // A tape that was arriving when the service ended without a chance to say so.
-  QFile file(receiving);
-  const QStringList lines =
-      file.open(QIODevice::ReadOnly) ? QString::fromLatin1(file.readAll()).split(QLatin1Char('\n')) : QStringList();
-  QString failure;
-  const QString program = ProgramShelf::firstProgramNumber(lines);
-  const QString kept = shelf_.keepIncomplete(receiving, program, QDateTime::currentDateTime(), &failure);
-  log(QStringLiteral("receive"), program, QFileInfo(kept.isEmpty() ? receiving : kept).size(),
-      QStringLiteral("incomplete"), kept.isEmpty() ? receiving : kept,
-      QStringLiteral("前回の受信の途中で終わっていました") + (failure.isEmpty() ? QString() : QStringLiteral("; ") + failure));
+  for (const QString& receiving : shelf_.leftoverReceivingPaths(slot_)) {
+    // A tape that was arriving when the service ended without a chance to say so.
+    QFile file(receiving);
+    const QStringList lines =
+        file.open(QIODevice::ReadOnly) ? QString::fromLatin1(file.read(kHeadBytes)).split(QLatin1Char('\n')) : QStringList();
+    file.close();
+    QString failure;
+    const QString program = ProgramShelf::firstProgramNumber(lines);
+    const QString kept = shelf_.keepIncomplete(receiving, program, QDateTime::currentDateTime(), &failure);
+    log(QStringLiteral("receive"), program, QFileInfo(kept.isEmpty() ? receiving : kept).size(),
+        QStringLiteral("incomplete"), kept.isEmpty() ? receiving : kept,
+        joined({QStringLiteral("前回の受信の途中で終わっていました"), failure}));
+  }
+}
+
+void MachineService::logSkipped(const QString& program, const QList<SkippedFile>& skipped) {
+  for (const SkippedFile& file : skipped)
+    log(QStringLiteral("send"), program, -1, QStringLiteral("skipped"), file.path, file.reason);
 }
 
 void MachineService::answer(const ProgramRequest& request) {
-  QTemporaryFile list(QDir::temp().filePath(QStringLiteral("korvane-O9998-XXXXXX.nc")));
-  QString path;
   QString program = request.program;
+  const QString folder = profile().programFolder;
+  QTemporaryFile copy(QDir::temp().filePath(QStringLiteral("korvane-%1-XXXXXX.nc").arg(
+      request.kind == ProgramRequest::Kind::List ? kProgramListNumber : program)));
+  QList<SkippedFile> skipped;
   if (request.kind == ProgramRequest::Kind::List) {
     program = kProgramListNumber;
-    const QByteArray text = programListText(profile().deviceName, availablePrograms(profile().programFolder)).toLatin1();
-    if (!list.open() || list.write(text) != text.size() || !list.flush()) {
-      log(QStringLiteral("send"), program, -1, QStringLiteral("failed"), list.fileName(), list.errorString());
+    const QList<AvailableProgram> programs = availablePrograms(folder, &skipped);
+    logSkipped(program, skipped);
+    const QByteArray text = programListText(profile().deviceName, programs).toLatin1();
+    if (!copy.open() || copy.write(text) != text.size() || !copy.flush()) {
+      log(QStringLiteral("send"), program, -1, QStringLiteral("failed"), copy.fileName(), copy.errorString());
       return;
     }
-    path = list.fileName();
-  } else {
-    const QString folder = profile().programFolder;
-    path = findRequestedProgram(folder, program);
-    if (path.isEmpty()) {
-      // Answered with nothing: the machine's next punch or request is served as usual.
-      log(QStringLiteral("send"), program, -1, QStringLiteral("not-found"), QString(),
-          folder.isEmpty() ? QStringLiteral("ﾌﾟﾛｸﾞﾗﾑﾌｫﾙﾀﾞ が設定されていません")
-                           : QStringLiteral("%1 が %2 にありません").arg(program, folder));
-      return;
-    }
+    if (waitForGoAhead(program)) send(copy.fileName(), program, copy.fileName());
+    return;
   }
-  if (waitForGoAhead(program)) send(path, program);
+  const QString path = findRequestedProgram(folder, program, &skipped);
+  logSkipped(program, skipped);
+  if (path.isEmpty()) {
+    // Answered with nothing: the machine's next punch or request is served as usual.
+    log(QStringLiteral("send"), program, -1, QStringLiteral("not-found"), QString(),
+        folder.isEmpty() ? QStringLiteral("ﾌﾟﾛｸﾞﾗﾑﾌｫﾙﾀﾞ が設定されていません")
+                         : QStringLiteral("%1 が %2 にありません").arg(program, folder));
+    return;
+  }
+  if (!waitForGoAhead(program)) return;
+  // Sent from a copy of what is opened, after the checks, once the machine is ready: the file as
+  // it is then, and never what a link put in its place while the answer waited.
+  QString problem;
+  if (!copy.open() || !copyProgramFile(folder, path, copy, &problem) || !copy.flush()) {
+    log(QStringLiteral("send"), program, -1, QStringLiteral("failed"), path, problem.isEmpty() ? copy.errorString() : problem);
+    return;
+  }
+  send(copy.fileName(), program, path);
 }
 
 bool MachineService::waitForGoAhead(const QString& program) {
@@ -310,18 +410,20 @@ bool MachineService::waitForGoAhead(const QString& program) {
   return false;
 }
 
-void MachineService::send(const QString& path, const QString& program) {
+void MachineService::send(const QString& path, const QString& program, const QString& shown) {
   TransferContext context{port_, view_, pump_, clock_, cancel_};
   SendEngine engine(store_, context, SendCompletion{});
   const SendOutcome outcome = engine.press({path});
   const QStringList messages = view_.takeMessages();
   static const QString kResults[] = {QStringLiteral("refused"), QStringLiteral("sent"), QStringLiteral("aborted"),
                                      QStringLiteral("failed")};
-  log(QStringLiteral("send"), program, QFileInfo(path).size(), kResults[int(outcome)], path,
+  log(QStringLiteral("send"), program, QFileInfo(path).size(), kResults[int(outcome)], shown,
       messages.join(QStringLiteral("; ")));
-  // The engine set the line up for sending; what comes next is the machine's punch again.
+  // The engine set the line up for sending; what comes next is the machine's punch again, or
+  // its go-ahead for the next answer.
   configureForReception();
   sendReadyCode();
+  parityBaseline_ = port_.parityErrors();
 }
 
 }  // namespace korvane

@@ -68,14 +68,21 @@ class MachineService {
   void sendReadyCode();
   void pauseUnlessStopped(int ms);
   void serveBytes(const QByteArray& bytes);
-  void startTape();
+  // Takes one character that arrives outside a tape: false when it starts none.
+  bool beforeTape(QChar c);
+  void startTape(bool midBlock);
   void endLine();
   void tapeEnded();
+  void keepMidBlockTape();
   void tapeBroken(const QString& reason);
   void recoverLeftover();
+  // Why the tape that ends now may differ from what the machine punched: its parity faults.
+  QString takeParityFaults();
   void answer(const ProgramRequest& request);
   bool waitForGoAhead(const QString& program);
-  void send(const QString& path, const QString& program);
+  // Sends the file at path; shown is what the log names as sent.
+  void send(const QString& path, const QString& program, const QString& shown);
+  void logSkipped(const QString& program, const QList<SkippedFile>& skipped);
   void log(const QString& direction, const QString& program, qint64 bytes, const QString& result,
            const QString& file = QString(), const QString& reason = QString());
 
@@ -94,6 +101,14 @@ class MachineService {
 
   bool inTape_ = false;
   bool contentSeen_ = false;  // a block other than the frame has arrived: the next "%" ends the tape
+  bool midBlock_ = false;     // the tape's start was not seen: it began in the middle of a block
+  // Outside a tape: whether the line stands between blocks (an end of block or a tape's end came
+  // last), and what arrived since that is neither leader nor "%", a label or a block's rest.
+  bool atBlockBoundary_ = false;
+  QString beforeTape_;
+  int droppedParity_ = 0;   // bytes with the wrong parity the ISO table dropped since the last tape
+  int parityBaseline_ = 0;  // the port's count of parity errors when the last tape ended
+  QString receivingPath_;
   QString lineText_;
   QStringList lines_;
   DurableLineFile file_;

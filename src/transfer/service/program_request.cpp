@@ -4,7 +4,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <algorithm>
 
+#include "platform/desktop/file_system.h"
 #include "transfer/receive_engine.h"
 #include "transfer/service/program_shelf.h"
 
@@ -15,23 +17,50 @@ namespace {
 // Enough of a file to reach its program number past a header of comments.
 constexpr qint64 kHeadBytes = 64 * 1024;
 
-// Backups ("O1234.nc.3"), tapes kept incomplete and the file a tape is arriving in.
+// Backups ("O1234.nc.3"), tapes kept incomplete or not stored, and the file a tape is arriving in.
 bool isServiceLeftover(const QString& name) {
-  static const QRegularExpression pattern(QStringLiteral("(\\.[^.]+\\.\\d+$)|(-incomplete-)|(^receiving-com\\d+\\.part$)"));
+  static const QRegularExpression pattern(
+      QStringLiteral("(\\.[^.]+\\.\\d+$)|(-incomplete-)|(-unstored-)|(^receiving-com\\d+(-\\d+)?\\.part$)"));
   return pattern.match(name).hasMatch();
 }
 
 QStringList programFiles(const QString& folder) {
   QStringList files;
-  for (const QString& name : QDir(folder).entryList(QDir::Files, QDir::Name)) {
+  // System as well: a FIFO, a device or a link that leads nowhere is seen, and told of, not
+  // passed over without a word.
+  for (const QString& name : QDir(folder).entryList(QDir::Files | QDir::System, QDir::Name)) {
     if (!isServiceLeftover(name)) files << name;
   }
   return files;
 }
 
-QString headProgramNumber(const QString& path) {
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) return QString();
+QString refusalText(const FolderFileRefusal& refusal) {
+  switch (refusal.kind) {
+    case FolderFileRefusal::Kind::OutsideFolder:
+      return QStringLiteral("ﾌﾟﾛｸﾞﾗﾑﾌｫﾙﾀﾞ の外を指しています (%1)").arg(refusal.detail);
+    case FolderFileRefusal::Kind::NotRegularFile:
+      return QStringLiteral("プログラムのファイルではありません (%1)").arg(refusal.detail);
+    case FolderFileRefusal::Kind::Unreadable:
+      break;
+  }
+  return QStringLiteral("読めません (%1)").arg(refusal.detail);
+}
+
+// The file opened for reading when it may be handed out; otherwise false, and *skipped told why
+// (once per file).
+bool openProgramFile(const QString& folder, const QString& path, QFile& file, QList<SkippedFile>* skipped) {
+  FolderFileRefusal refusal;
+  const int fd = openRegularFileInFolder(folder, path, &refusal);
+  if (fd >= 0 && file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) return true;
+  const QString reason = fd >= 0 ? QStringLiteral("読めません (%1)").arg(file.errorString()) : refusalText(refusal);
+  if (skipped && std::none_of(skipped->cbegin(), skipped->cend(), [&](const SkippedFile& s) { return s.path == path; }))
+    skipped->append({path, reason});
+  return false;
+}
+
+QString headProgramNumber(const QString& folder, const QString& path, QList<SkippedFile>* skipped) {
+  QFile file;
+  if (!openProgramFile(folder, path, file, skipped)) return QString();
   const QStringList lines = QString::fromLatin1(file.read(kHeadBytes)).split(QLatin1Char('\n'));
   return ProgramShelf::firstProgramNumber(lines);
 }
@@ -62,25 +91,68 @@ std::optional<ProgramRequest> findProgramRequest(const QStringList& lines) {
   return std::nullopt;
 }
 
-QString findRequestedProgram(const QString& folder, const QString& program) {
+QString findRequestedProgram(const QString& folder, const QString& program, QList<SkippedFile>* skipped) {
   if (folder.isEmpty() || program.isEmpty()) return QString();
   const QDir dir(folder);
   const QStringList files = programFiles(folder);
   for (const QString& name : files) {
-    if (QFileInfo(name).completeBaseName().compare(program, Qt::CaseInsensitive) == 0) return dir.filePath(name);
+    if (QFileInfo(name).completeBaseName().compare(program, Qt::CaseInsensitive) != 0) continue;
+    QFile file;
+    if (openProgramFile(folder, dir.filePath(name), file, skipped)) return dir.filePath(name);
   }
   for (const QString& name : files) {
-    if (headProgramNumber(dir.filePath(name)) == program) return dir.filePath(name);
+    if (headProgramNumber(folder, dir.filePath(name), skipped) == program) return dir.filePath(name);
   }
   return QString();
 }
 
-QList<AvailableProgram> availablePrograms(const QString& folder) {
+QList<AvailableProgram> availablePrograms(const QString& folder, QList<SkippedFile>* skipped) {
   QList<AvailableProgram> programs;
   if (folder.isEmpty()) return programs;
   const QDir dir(folder);
-  for (const QString& name : programFiles(folder)) programs.append({name, headProgramNumber(dir.filePath(name))});
+  QList<SkippedFile> refused;
+  for (const QString& name : programFiles(folder)) {
+    const qsizetype before = refused.size();
+    const QString number = headProgramNumber(folder, dir.filePath(name), &refused);
+    if (refused.size() == before) programs.append({name, number});
+  }
+  if (skipped) *skipped += refused;
   return programs;
+}
+
+bool copyProgramFile(const QString& folder, const QString& path, QIODevice& to, QString* problem) {
+  QFile file;
+  QList<SkippedFile> refused;
+  if (!openProgramFile(folder, path, file, &refused)) {
+    *problem = refused.isEmpty() ? file.errorString() : refused.first().reason;
+    return false;
+  }
+  const QString tooLarge = QStringLiteral("%1 MB を超えるファイルはプログラムとして送りません").arg(kLargestProgramBytes >> 20);
+  if (file.size() > kLargestProgramBytes) {
+    *problem = tooLarge;
+    return false;
+  }
+  // Bounded also while it is read: a file that grows meanwhile stops at the limit.
+  constexpr qint64 kPiece = 64 * 1024;
+  qint64 copied = 0;
+  for (;;) {
+    const QByteArray piece = file.read(std::min(kPiece, kLargestProgramBytes + 1 - copied));
+    if (piece.isEmpty()) break;
+    copied += piece.size();
+    if (copied > kLargestProgramBytes) {
+      *problem = tooLarge;
+      return false;
+    }
+    if (to.write(piece) != piece.size()) {
+      *problem = to.errorString();
+      return false;
+    }
+  }
+  if (file.error() != QFileDevice::NoError) {
+    *problem = file.errorString();
+    return false;
+  }
+  return true;
 }
 
 QString programListText(const QString& machineName, const QList<AvailableProgram>& programs) {

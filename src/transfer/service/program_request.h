@@ -3,6 +3,8 @@
 // "(LOAD O1234)" (or "(LOAD 1234)", either case) asks for that program, "(LIST)" for the list of
 // programs this machine may ask for. Such a tape is a request, never a program to store.
 
+#include <QIODevice>
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -18,10 +20,18 @@ struct ProgramRequest {
 // The first request comment of the tape's lines, if it holds one.
 std::optional<ProgramRequest> findProgramRequest(const QStringList& lines);
 
+// A file of the program folder that is no program to hand out (a link that leads out of the
+// folder, a FIFO, a device), and why; it is neither sent nor listed.
+struct SkippedFile {
+  QString path;
+  QString reason;
+};
+
 // The file that answers a load from folder: one named as the program with any extension (or
-// none), else the first file, by name, whose first program number is the program's. Backups and
-// kept incomplete tapes are never an answer. Empty when there is none.
-QString findRequestedProgram(const QString& folder, const QString& program);
+// none), else the first file, by name, whose first program number is the program's. Backups,
+// kept incomplete tapes and files that are no program are never an answer; the last are added
+// to *skipped. Empty when there is none.
+QString findRequestedProgram(const QString& folder, const QString& program, QList<SkippedFile>* skipped = nullptr);
 
 // A program in folder that a machine may be sent: its file name and program number ("O1234",
 // empty when it has none).
@@ -29,7 +39,15 @@ struct AvailableProgram {
   QString fileName;
   QString program;
 };
-QList<AvailableProgram> availablePrograms(const QString& folder);
+QList<AvailableProgram> availablePrograms(const QString& folder, QList<SkippedFile>* skipped = nullptr);
+
+// More than any NC program holds (nearly two days of a 19200 bit/s line), and a bound for a file
+// that grows while it is read.
+inline constexpr qint64 kLargestProgramBytes = qint64(256) << 20;
+
+// Copies the program at path in folder into `to`, from what was opened after the checks that
+// findRequestedProgram makes, in bounded pieces, at most kLargestProgramBytes. False with *problem.
+bool copyProgramFile(const QString& folder, const QString& path, QIODevice& to, QString* problem);
 
 // The number of the program that answers "(LIST)".
 inline const QString kProgramListNumber = QStringLiteral("O9998");

@@ -1,12 +1,14 @@
 #include "transfer/service/program_shelf.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QRegularExpression>
 #include <mutex>
 
+#include "platform/desktop/file_system.h"
+#include "transfer/durable_line_file.h"
 #include "transfer/receive_engine.h"
 
 namespace korvane {
@@ -17,24 +19,66 @@ QString dateText(const QDateTime& now) { return now.toString(QStringLiteral("yyy
 
 bool isFrame(const QString& line) { return line.trimmed() == QLatin1String("%"); }
 
+bool anythingAt(const QString& path) {
+  const QFileInfo info(path);
+  return info.exists() || info.isSymLink();
+}
+
+// A rename that fails because something took the backup's name in the meantime is tried again
+// with the next number, this many times.
+constexpr int kBackupAttempts = 10;
+
 }  // namespace
+
+const ShelfDisk& ShelfDisk::system() {
+  static const ShelfDisk disk;
+  return disk;
+}
+
+QString ShelfDisk::writeFile(const QString& path, const QByteArray& bytes) const { return writeWholeFile(path, bytes); }
+
+QString ShelfDisk::rename(const QString& from, const QString& to) const { return renameFile(from, to, false); }
+
+bool ShelfDisk::exists(const QString& path) const { return anythingAt(path); }
+
+void ShelfDisk::remove(const QString& path) const { QFile::remove(path); }
 
 QString nextBackupPath(const QString& path) {
   const QFileInfo info(path);
   const QRegularExpression numbered(QStringLiteral("^") + QRegularExpression::escape(info.fileName()) +
-                                    QStringLiteral("\\.(\\d{1,9})$"));
-  int highest = 0;
-  for (const QString& name : info.dir().entryList(QDir::Files | QDir::Hidden | QDir::System)) {
-    if (const auto match = numbered.match(name); match.hasMatch()) highest = std::max(highest, match.captured(1).toInt());
+                                    QStringLiteral("\\.(\\d{1,18})$"));
+  qint64 highest = 0;
+  for (const QString& name : info.dir().entryList(QDir::AllEntries | QDir::Hidden | QDir::System)) {
+    if (const auto match = numbered.match(name); match.hasMatch())
+      highest = std::max(highest, match.captured(1).toLongLong());
   }
-  return path + QLatin1Char('.') + QString::number(highest + 1);
+  // Whatever holds the next number (a folder, a link that leads nowhere) keeps it.
+  qint64 next = highest + 1;
+  while (anythingAt(path + QLatin1Char('.') + QString::number(next))) ++next;
+  return path + QLatin1Char('.') + QString::number(next);
 }
 
-ProgramShelf::ProgramShelf(QString folder, QString extension)
-    : folder_(std::move(folder)), extension_(std::move(extension)) {}
+ProgramShelf::ProgramShelf(QString folder, QString extension, const ShelfDisk& disk)
+    : folder_(std::move(folder)), extension_(std::move(extension)), disk_(disk) {}
 
 QString ProgramShelf::receivingPath(int slot) const {
   return QDir(folder_).filePath(QStringLiteral("receiving-com%1.part").arg(slot));
+}
+
+QString ProgramShelf::freeReceivingPath(int slot) const {
+  QString path = receivingPath(slot);
+  for (int n = 2; disk_.exists(path); ++n)
+    path = QDir(folder_).filePath(QStringLiteral("receiving-com%1-%2.part").arg(slot).arg(n));
+  return path;
+}
+
+QStringList ProgramShelf::leftoverReceivingPaths(int slot) const {
+  const QRegularExpression mine(QStringLiteral("^receiving-com%1(-\\d+)?\\.part$").arg(slot));
+  QStringList paths;
+  for (const QString& name : QDir(folder_).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name)) {
+    if (mine.match(name).hasMatch()) paths << QDir(folder_).filePath(name);
+  }
+  return paths;
 }
 
 QString ProgramShelf::firstProgramNumber(const QStringList& lines) {
@@ -47,7 +91,7 @@ QString ProgramShelf::firstProgramNumber(const QStringList& lines) {
 QString ProgramShelf::freeName(const QString& stem) const {
   const QDir dir(folder_);
   QString name = stem + extension_;
-  for (int n = 2; QFileInfo::exists(dir.filePath(name)); ++n) name = stem + QStringLiteral("-%1").arg(n) + extension_;
+  for (int n = 2; disk_.exists(dir.filePath(name)); ++n) name = stem + QStringLiteral("-%1").arg(n) + extension_;
   return name;
 }
 
@@ -59,25 +103,36 @@ bool ProgramShelf::writeProgram(const QStringList& lines, const QString& name, S
   bytes += "%\r\n";
   // Written beside the old program first: the old one gives up its name only once the new one
   // is on the disk whole.
-  QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()) {
-    *failure = file.errorString() + QStringLiteral("\r\n") + path;
+  // A short hidden name, so that a name that just fits the file system still can be stored, and
+  // one per process: stores in one are one at a time.
+  const QString storing =
+      QDir(folder_).filePath(QStringLiteral(".korvane-storing-%1").arg(QCoreApplication::applicationPid()));
+  disk_.remove(storing);  // left by a store that was cut short; never written through a link
+  if (const QString reason = disk_.writeFile(storing, bytes); !reason.isEmpty()) {
+    *failure = reason + QStringLiteral("\r\n") + path;
     return false;
   }
-  if (QFileInfo::exists(path)) {
-    const QString backup = nextBackupPath(path);
-    if (!QFile::rename(path, backup)) {
-      file.cancelWriting();
-      *failure = QStringLiteral("前のプログラムを控えに改名できません\r\n%1 -> %2").arg(path, backup);
+  if (disk_.exists(path)) {
+    QString backup;
+    QString reason;
+    for (int attempt = 0; attempt < kBackupAttempts; ++attempt) {
+      backup = nextBackupPath(path);
+      reason = disk_.rename(path, backup);
+      if (reason.isEmpty() || !disk_.exists(backup)) break;
+    }
+    if (!reason.isEmpty()) {
+      disk_.remove(storing);
+      *failure = QStringLiteral("前のプログラムを控えに改名できません: %1\r\n%2 -> %3").arg(reason, path, backup);
       return false;
     }
     shelved->backup = backup;
   }
-  if (!file.commit()) {
+  if (const QString reason = disk_.rename(storing, path); !reason.isEmpty()) {
     // The new program is not there; the old one goes back under its name.
-    if (!shelved->backup.isEmpty()) QFile::rename(shelved->backup, path);
+    if (!shelved->backup.isEmpty()) disk_.rename(shelved->backup, path);
     shelved->backup.clear();
-    *failure = file.errorString() + QStringLiteral("\r\n") + path;
+    disk_.remove(storing);
+    *failure = reason + QStringLiteral("\r\n") + path;
     return false;
   }
   shelved->path = path;
@@ -85,7 +140,8 @@ bool ProgramShelf::writeProgram(const QStringList& lines, const QString& name, S
   return true;
 }
 
-QList<ShelvedProgram> ProgramShelf::storeTape(const QStringList& lines, const QDateTime& now, QString* failure) const {
+QList<ShelvedProgram> ProgramShelf::storeTape(const QStringList& lines, const QDateTime& now, QString* failure,
+                                              QString* unstored) const {
   // Machines that share a folder store one at a time, so two copies of one program arriving
   // together each find the backup number the other has not taken.
   static std::mutex storing;
@@ -121,19 +177,26 @@ QList<ShelvedProgram> ProgramShelf::storeTape(const QStringList& lines, const QD
       const QString wanted = shelved.program + extension_;
       name = fittingProgramFileName(folder_, wanted, now);
     }
-    if (!writeProgram(program, name, &shelved, failure)) return stored;
+    if (!writeProgram(program, name, &shelved, failure)) {
+      if (unstored) *unstored = shelved.program;
+      return stored;
+    }
     stored.append(shelved);
   }
   return stored;
 }
 
-QString ProgramShelf::keepIncomplete(const QString& receivingPath, const QString& program, const QDateTime& now,
-                                     QString* failure) const {
-  const QString stem = (program.isEmpty() ? QStringLiteral("unnumbered") : program) + QStringLiteral("-incomplete-") +
-                       dateText(now);
-  const QString path = QDir(folder_).filePath(freeName(stem));
-  if (QFile::rename(receivingPath, path)) return path;
-  *failure = QStringLiteral("受信途中のファイルを改名できません\r\n%1 -> %2").arg(receivingPath, path);
+QString ProgramShelf::keepAside(const QString& receivingPath, const QString& program, const QString& why,
+                                const QDateTime& now, QString* failure) const {
+  const QString tail = QStringLiteral("-") + why + QStringLiteral("-") + dateText(now);
+  QString number = program.isEmpty() ? QStringLiteral("unnumbered") : program;
+  // A number too long for a file name keeps its first digits, as a stored program does.
+  if (!fileNameFits(folder_, number + tail + QStringLiteral("-99") + extension_))
+    number = number.left(kShortenedProgramDigits + 1);
+  const QString path = QDir(folder_).filePath(freeName(number + tail));
+  const QString reason = disk_.rename(receivingPath, path);
+  if (reason.isEmpty()) return path;
+  *failure = QStringLiteral("受信途中のファイルを改名できません: %1\r\n%2 -> %3").arg(reason, receivingPath, path);
   return QString();
 }
 

@@ -19,10 +19,12 @@ struct ServiceEvent {
   QString file;
   QString reason;
 
-  // A transfer's outcome, as opposed to a step on the way (a request read, an answer waiting).
+  // A transfer's outcome, as opposed to a step on the way (a request read, an answer waiting, a
+  // file of the program folder passed over).
   bool isTransfer() const {
     return (direction == QLatin1String("receive") || direction == QLatin1String("send")) &&
-           result != QLatin1String("request") && result != QLatin1String("waiting");
+           result != QLatin1String("request") && result != QLatin1String("waiting") &&
+           result != QLatin1String("skipped");
   }
 };
 
