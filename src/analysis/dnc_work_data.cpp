@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "platform/desktop/fd_write.h"
+#include "platform/desktop/regular_file.h"
 
 namespace korvane {
 
@@ -108,9 +109,11 @@ bool DncWorkData::build(const QStringList& files, QString* error) {
 
 bool DncWorkData::appendFile(const QString& path, QString* error) {
   QFile in(path);
-  if (!in.open(QIODevice::ReadOnly)) {
+  const QString problem = regularFileProblem(path);
+  if (!problem.isEmpty() || !in.open(QIODevice::ReadOnly)) {
     if (error) {
-      *error = QStringLiteral("ファイルを読み込めません: %1\r\n%2").arg(QDir::toNativeSeparators(path), in.errorString());
+      *error = QStringLiteral("ファイルを読み込めません: %1\r\n%2")
+                   .arg(QDir::toNativeSeparators(path), problem.isEmpty() ? in.errorString() : problem);
     }
     return false;
   }

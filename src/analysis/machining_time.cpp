@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "analysis/chunk_pipeline.h"
+#include "platform/desktop/regular_file.h"
 
 namespace korvane {
 
@@ -28,6 +29,10 @@ void MachiningTimeCalculator::computeBytes(const QString& displayName, QByteArra
 }
 
 bool MachiningTimeCalculator::computeFile(const QString& path, QString* error) {
+  if (const QString problem = regularFileProblem(path); !problem.isEmpty()) {
+    if (error) *error = problem;
+    return false;
+  }
   QFile file(path);
   if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
     if (error) *error = file.errorString();

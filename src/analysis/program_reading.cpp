@@ -7,6 +7,7 @@
 
 #include "analysis/block_splitter.h"
 #include "analysis/machining_time.h"
+#include "platform/desktop/regular_file.h"
 
 namespace korvane {
 
@@ -135,6 +136,10 @@ qint64 readLines(PlacedReading& reading, Read read, qint64 total, const ReadingP
 
 bool readProgram(const QString& path, const MachineModel& machine, ReadingObserver& observer, QString* error,
                  const ReadingProgress& progress) {
+  if (const QString problem = regularFileProblem(path); !problem.isEmpty()) {
+    if (error) *error = problem;
+    return false;
+  }
   QFile file(path);
   if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
     if (error) *error = file.errorString();

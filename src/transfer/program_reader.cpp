@@ -1,5 +1,7 @@
 #include "transfer/program_reader.h"
 
+#include "platform/desktop/regular_file.h"
+
 #include <algorithm>
 
 #include "settings/ini_file.h"
@@ -48,6 +50,11 @@ bool ProgramReader::next(QString& character) {
   offset_ += length;
   position_ += length;
   return true;
+}
+
+bool ProgramReader::open() {
+  refusal_ = regularFileProblem(file_.fileName());
+  return refusal_.isEmpty() && file_.open(QIODevice::ReadOnly);
 }
 
 bool ProgramReader::findInvalidByte(std::optional<InvalidByte>* found) {

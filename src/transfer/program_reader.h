@@ -23,8 +23,10 @@ class ProgramReader {
  public:
   explicit ProgramReader(const QString& path) : file_(path) {}
 
-  bool open() { return file_.open(QIODevice::ReadOnly); }
-  QString errorString() const { return file_.errorString(); }
+  // False for a file that cannot be opened, and for one that is no regular file (a FIFO, a
+  // device), which is not opened at all.
+  bool open();
+  QString errorString() const { return refusal_.isEmpty() ? file_.errorString() : refusal_; }
   qint64 size() const { return file_.size(); }
   qint64 position() const { return position_; }
 
@@ -40,6 +42,7 @@ class ProgramReader {
   bool fill(int wanted);
 
   QFile file_;
+  QString refusal_;
   QByteArray buffer_;
   qsizetype offset_ = 0;
   qint64 position_ = 0;
