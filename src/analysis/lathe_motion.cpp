@@ -175,6 +175,9 @@ void LatheMotion::execute(const BlockWords& w, std::int64_t ordinal, MotionTotal
     cycleX_ = at_.r;
     cycleZ_ = at_.z;
     cycleTaper_ = 0;
+    state_.cycleX = 2 * cycleX_;
+    state_.cycleZ = cycleZ_;
+    state_.cycleTaper = 0;
   }
   if (state_.cycle != 0) {
     if (hasAxisWord(w)) singleCycle(w, totals);

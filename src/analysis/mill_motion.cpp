@@ -136,6 +136,7 @@ void MillMotion::oneShot(const BlockWords& w, MotionTotals& totals) {
       if (w.has(Address::X)) state_.position.x = length(w, Address::X);
       if (w.has(Address::Y)) state_.position.y = length(w, Address::Y);
       if (w.has(Address::Z)) state_.position.z = length(w, Address::Z);
+      placeAxes(w, AxisPlace::Program);
       return;
     }
     case 53: {
@@ -145,6 +146,7 @@ void MillMotion::oneShot(const BlockWords& w, MotionTotals& totals) {
       if (w.has(Address::Y)) to.y = length(w, Address::Y);
       if (w.has(Address::Z)) to.z = length(w, Address::Z);
       rapid(to, totals);
+      placeAxes(w, AxisPlace::Machine);
       return;
     }
     case 28:
@@ -156,6 +158,7 @@ void MillMotion::oneShot(const BlockWords& w, MotionTotals& totals) {
       if (w.has(Address::Y)) home.y = 0;
       if (w.has(Address::Z)) home.z = 0;
       rapid(home, totals);
+      placeAxes(w, w.code(Group::OneShot) == 28 ? AxisPlace::Reference : AxisPlace::SecondReference);
       return;
     }
     default:
@@ -166,8 +169,8 @@ void MillMotion::oneShot(const BlockWords& w, MotionTotals& totals) {
 void MillMotion::apply(const BlockWords& w, std::int64_t ordinal, MotionTotals& totals) {
   beginBlock(ordinal, totals);
   if (w.has(Address::T)) [[unlikely]] {
-    selectedTool_ = w.number(Address::T);
-    selectedToolDigits_ = w.tDigits;
+    selectedTool_ = state_.nextToolWord = w.number(Address::T);
+    selectedToolDigits_ = state_.nextToolDigits = w.tDigits;
   }
   if (w.flags & BlockWords::kMacro) [[unlikely]] state_.macroSeen = true;
   setModes(w);
@@ -189,6 +192,7 @@ void MillMotion::apply(const BlockWords& w, std::int64_t ordinal, MotionTotals& 
     return;
   }
   const Point to = target(w);
+  placeAxes(w, AxisPlace::Program);
   if (state_.motion == 0) {
     // The height a tool first goes to after it was put in: where a restart brings it back.
     if (!state_.clearanceKnown && w.has(Address::Z)) [[unlikely]] {

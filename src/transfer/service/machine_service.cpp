@@ -273,6 +273,16 @@ void MachineService::answer(const ProgramRequest& request) {
       return;
     }
   }
+  // A load from a block goes as the restart program from there; a refused one as nothing.
+  QTemporaryFile restart(QDir::temp().filePath(program + QStringLiteral("-restart-XXXXXX.nc")));
+  if (!request.from.isEmpty()) {
+    QString reason;
+    const bool made = writeRestartAnswer(path, request, profile(), restart, &reason);
+    log(QStringLiteral("send"), program, -1, made ? QStringLiteral("restart") : QStringLiteral("refused"), path,
+        made ? QStringLiteral("%1 から").arg(request.from) : reason);
+    if (!made) return;
+    path = restart.fileName();
+  }
   if (waitForGoAhead(program)) send(path, program);
 }
 

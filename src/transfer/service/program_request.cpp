@@ -4,7 +4,12 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QTemporaryFile>
 
+#include "analysis/machine_model.h"
+#include "analysis/restart_program.h"
+#include "analysis/restart_source.h"
+#include "settings/settings_types.h"
 #include "transfer/receive_engine.h"
 #include "transfer/service/program_shelf.h"
 
@@ -50,14 +55,19 @@ QString tapeSafe(const QString& text) {
 }  // namespace
 
 std::optional<ProgramRequest> findProgramRequest(const QStringList& lines) {
-  static const QRegularExpression load(QStringLiteral("\\(\\s*LOAD\\s*O?\\s*(\\d+)\\s*\\)"),
-                                       QRegularExpression::CaseInsensitiveOption);
+  static const QRegularExpression load(
+      QStringLiteral("\\(\\s*LOAD\\s*O?\\s*(\\d+)(?:\\s*(?:N\\s*(\\d+)|TOOL\\s*(\\d+)))?\\s*\\)"),
+      QRegularExpression::CaseInsensitiveOption);
   static const QRegularExpression list(QStringLiteral("\\(\\s*LIST\\s*\\)"), QRegularExpression::CaseInsensitiveOption);
   for (const QString& line : lines) {
     if (const auto match = load.match(line); match.hasMatch()) {
-      return ProgramRequest{ProgramRequest::Kind::Load, programFileName(QLatin1Char('O') + match.captured(1), QString())};
+      QString from;
+      if (match.hasCaptured(2)) from = QLatin1Char('N') + match.captured(2);
+      if (match.hasCaptured(3)) from = QStringLiteral("tool:") + match.captured(3);
+      return ProgramRequest{ProgramRequest::Kind::Load, programFileName(QLatin1Char('O') + match.captured(1), QString()),
+                            from};
     }
-    if (list.match(line).hasMatch()) return ProgramRequest{ProgramRequest::Kind::List, QString()};
+    if (list.match(line).hasMatch()) return ProgramRequest{ProgramRequest::Kind::List, QString(), QString()};
   }
   return std::nullopt;
 }
@@ -73,6 +83,35 @@ QString findRequestedProgram(const QString& folder, const QString& program) {
     if (headProgramNumber(dir.filePath(name)) == program) return dir.filePath(name);
   }
   return QString();
+}
+
+bool writeRestartAnswer(const QString& path, const ProgramRequest& request, const PortProfile& profile,
+                        QTemporaryFile& file, QString* reason) {
+  QString error;
+  const std::optional<BlockSelector> selector = BlockSelector::parse(request.from, &error);
+  QStringList files{path};
+  for (const QString& name : programFiles(profile.programFolder)) {
+    const QString other = QDir(profile.programFolder).filePath(name);
+    if (QFileInfo(other) != QFileInfo(path)) files << other;
+  }
+  const std::optional<RestartSource> source = selector ? loadRestartSource(files, &error) : std::nullopt;
+  if (!source) {
+    *reason = error;
+    return false;
+  }
+  RestartAt at;
+  at.selector = selector;
+  const RestartProgram restart =
+      buildRestartProgram(source->bytes, source->displayName, at, machineOf(profile), restartOptionsOf(profile));
+  if (!restart.ok) {
+    *reason = restart.reason + (restart.offer ? QStringLiteral("（%1 から再開できます）").arg(restart.offer->describe()) : QString());
+    return false;
+  }
+  if (!file.open() || file.write(restart.text) != restart.text.size() || !file.flush()) {
+    *reason = file.errorString();
+    return false;
+  }
+  return true;
 }
 
 QList<AvailableProgram> availablePrograms(const QString& folder) {
