@@ -85,6 +85,8 @@ void Builder::writeLatheState() {
   QByteArray feedMode(s_.perRevolution ? "G99" : "G98");
   if (s_.feedWritten) feedMode += " F" + rt::plain(s_.feed);
   line(feedMode);
+  // The turret goes back to where the program left it before it indexes.
+  for (const QByteArray& l : referenceReturns(true, 0, 2)) line(l);
   if (s_.toolWord >= 0) line("T" + rt::toolNumber(s_.toolWord, s_.toolDigits));
   writeSpindleDirectionAndCoolant(true);
 }
@@ -153,7 +155,7 @@ QList<QByteArray> Builder::millApproach(bool* feedDown) {
 }
 
 QList<QByteArray> Builder::latheApproach() const {
-  QList<QByteArray> lines = referenceReturns(true, 0, 2);
+  QList<QByteArray> lines;
   const bool x = s_.axisPlace[0] == AxisPlace::Program;
   const bool z = s_.axisPlace[2] == AxisPlace::Program;
   QByteArray machine;

@@ -13,7 +13,7 @@ std::optional<Refusal> Builder::refusal() const {
   const BlockRecord& r = at(b_);
   const QString name = nameOf(b_).describe();
   if (r.is(BlockWords::kPercentOnly) || r.is(BlockWords::kNumbered)) {
-    return Refusal{QStringLiteral("%1 はテープの %% かプログラム番号の行です。始めからなら 送信 でプログラム全体を送ってください").arg(name),
+    return Refusal{QStringLiteral("%1 はテープの % かプログラム番号の行です。始めからなら 送信 でプログラム全体を送ってください").arg(name),
                    b_ + 1 < count() ? b_ + 1 : -1};
   }
   if (r.passedOver) {
