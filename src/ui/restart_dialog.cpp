@@ -149,11 +149,12 @@ frmRestart::frmRestart(RestartSource source, const MachineModel& machine, const 
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(lblfile);
   layout->addLayout(search);
-  layout->addWidget(lstblocks, 3);
+  layout->addWidget(lstblocks, 1);
   layout->addWidget(new QLabel(QStringLiteral("再開プログラムの先頭（このあとにブロックから先が続きます）"), this));
-  layout->addWidget(txtheader, 2);
+  layout->addWidget(txtheader, 1);
   layout->addLayout(buttons);
-  resize(760, 620);
+  // Room for a whole header (some twenty blocks) and as many blocks of the program.
+  resize(800, 860);
 
   connect(lstblocks->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
           [this](const QModelIndex& current) { showChosen(current.isValid() ? current.row() : -1); });

@@ -3,13 +3,13 @@
 // standard output as the bytes it is sent as. Exit status 0 written, 2 refused or failed.
 #include "app/cli/cli_restart.h"
 
-#include <QFile>
 #include <QSaveFile>
-#include <cstdio>
 
 #include "analysis/block_selector.h"
 #include "analysis/restart_source.h"
 #include "app/cli/cli_machine_model.h"
+#include "app/cli/terminal_view.h"
+#include "platform/fd_write.h"
 
 namespace korvane::cli {
 
@@ -79,9 +79,13 @@ int runRestart(const QCommandLineParser& parser) {
   if (!restart) return kUsageStatus;
 
   if (!parser.isSet(kOutput)) {
+    // The program's bytes as they are, Shift-JIS comments and line ends included.
     out().flush();
-    const qsizetype written = static_cast<qsizetype>(std::fwrite(restart->text.constData(), 1, static_cast<size_t>(restart->text.size()), stdout));
-    if (std::fflush(stdout) != 0 || written != restart->text.size()) return fail(QStringLiteral("restart: standard output could not be written"));
+    prepareBinaryOutput();
+    QString reason;
+    if (!writeAllToFd(1, restart->text.constData(), restart->text.size(), &reason)) {
+      return fail(QStringLiteral("restart: standard output: %1").arg(reason));
+    }
     return 0;
   }
   QSaveFile file(parser.value(kOutput));
