@@ -56,6 +56,7 @@ struct alignas(16) BlockWords {
     kSubprogramEnd = 8,  // M99 written
     kCall = 16,          // M98 written
     kMacro = 32,         // "#" or "[" outside comments: a variable or an expression
+    kRotaryAxis = 64,    // an A, B or C word: an axis the reading does not follow
   };
 
   std::int64_t length = 0;   // characters, comments included

@@ -37,6 +37,12 @@ std::optional<Refusal> Builder::refusal() const {
     }
   }
   if (auto setting = coordinateSetting()) return setting;
+  for (std::int64_t k = 0; k < b_; ++k) {
+    if (carriedOut(k) && at(k).is(BlockWords::kRotaryAxis)) {
+      return Refusal{QStringLiteral("%1 より前の %2 に A、B、C 軸の指令があります。回転軸の位置は追えないため再開プログラムで戻せません")
+                         .arg(name, nameOf(k).describe())};
+    }
+  }
   if (s_.cutterCompensation == 41 || s_.cutterCompensation == 42) {
     std::int64_t on = -1;
     for (std::int64_t k = b_ - 1; k >= 0 && on < 0; --k) {
