@@ -242,7 +242,11 @@ void BlockScanner::takeCode(bool gCode, const WordNumber& n) {
 inline void BlockScanner::putWord(unsigned char letter, const WordNumber& n, int digits, int index) {
   const unsigned word = kWordOf[letter];
   if (word >= kAddressCount) {
-    if (word != kOtherWord) takeCode(word == kGWord, n);
+    if (word != kOtherWord) {
+      takeCode(word == kGWord, n);
+    } else if (const unsigned lower = letter | 0x20u; lower >= 'a' && lower <= 'c') {
+      words_->flags |= BlockWords::kRotaryAxis;
+    }
     return;
   }
   if (word == static_cast<unsigned>(Address::O) && index == 0) words_->flags |= BlockWords::kNumbered;

@@ -59,6 +59,7 @@ struct alignas(16) BlockWords {
     kCall = 16,          // M98 written
     kMacro = 32,         // "#" or "[" outside comments: a variable or an expression
     kRareWords = 64,     // a T word, an M code of MCode or a macro: one test finds them all
+    kRotaryAxis = 128,   // an A, B or C word: an axis the reading does not follow
   };
 
   std::int64_t length = 0;   // characters, comments included

@@ -45,6 +45,9 @@ void LatheMotion::singleCycle(const BlockWords& w, MotionTotals& totals) {
     cycleZ_ = a.z + length(w, Address::W);
   }
   if (w.has(Address::R)) cycleTaper_ = length(w, Address::R);  // a radius
+  state_.cycleX = 2 * cycleX_;
+  state_.cycleZ = cycleZ_;
+  state_.cycleTaper = cycleTaper_;
   inCycle_ = true;
   switch (state_.cycle) {
     case 90:

@@ -171,6 +171,9 @@ void LatheMotion::execute(const BlockWords& w, std::int64_t ordinal, MotionTotal
     }
     state_.cycle = cycle;
     cycleStart_ = at_;
+    state_.cycleX = 2 * cycleX_;
+    state_.cycleZ = cycleZ_;
+    state_.cycleTaper = cycleTaper_;
   }
   if (state_.cycle != 0) {
     if (hasAxisWord(w)) singleCycle(w, totals);

@@ -39,6 +39,8 @@ void LatheMotion::setSpindle(const BlockWords& w) {
     // known).
     spindle_.rpm = spindle_.rpmAt(at_.r);
     spindle_.constantSurface = false;
+    state_.spindleWord = spindle_.rpm;  // the S that gives this speed again
+    state_.spindleWritten = spindle_.rpm > 0;
   }
   state_.constantSurfaceSpeed = spindle_.constantSurface;
   if (w.has(Address::S)) setSpeedWord(w);
@@ -90,17 +92,20 @@ bool LatheMotion::oneShot(const BlockWords& w, MotionTotals& totals) {
       if (w.has(Address::X) || w.has(Address::U)) home.r = 0;
       if (w.has(Address::Z) || w.has(Address::W)) home.z = 0;
       rapidTo(home, totals);
+      placeAxes(w, w.code(Group::OneShot) == 28 ? AxisPlace::Reference : AxisPlace::SecondReference);
       return true;
     }
     case 50:
       // With X/Z (U/W) the position is renamed, not moved; its S was read with the spindle.
       if (hasAxisWord(w)) place(target(w, at_));
+      placeAxes(w, AxisPlace::Program);
       return true;
     case 53: {
       Spot to = at_;
       if (w.has(Address::X)) to.r = length(w, Address::X) / 2;
       if (w.has(Address::Z)) to.z = length(w, Address::Z);
       rapidTo(to, totals);
+      placeAxes(w, AxisPlace::Machine);
       return true;
     }
     case 10:
@@ -129,6 +134,7 @@ void LatheMotion::plainMove(const BlockWords& w, MotionTotals& totals) {
     return;
   }
   const Spot to = target(w, at_);
+  placeAxes(w, AxisPlace::Program);
   switch (motion) {
     case 0:
       rapidTo(to, totals);

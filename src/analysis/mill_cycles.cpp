@@ -23,6 +23,8 @@ void MillMotion::drill(const BlockWords& w, MotionTotals& totals) {
   if (w.has(Address::P)) state_.drillP = w.number(Address::P);  // milliseconds
   // A block with a position drills; one with only cycle data (or none) keeps it for later.
   if (!(w.has(Address::X) || w.has(Address::Y) || w.has(Address::Z) || w.has(Address::R))) return;
+  placeAxes(w, AxisPlace::Program);
+  state_.axisPlace[2] = AxisPlace::Program;  // every hole ends at the R level or the initial level
 
   // In G91 R is measured from the initial level and Z from the R level.
   const double rLevel = state_.absolute ? state_.drillR : state_.drillInitialLevel + state_.drillR;

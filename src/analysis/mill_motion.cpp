@@ -109,8 +109,8 @@ void MillMotion::setModes(const BlockWords& w) {
 
 void MillMotion::rareWords(const BlockWords& w, MotionTotals& totals) {
   if (w.has(Address::T)) {
-    selectedTool_ = w.number(Address::T);
-    selectedToolDigits_ = w.tDigits;
+    selectedTool_ = state_.nextToolWord = w.number(Address::T);
+    selectedToolDigits_ = state_.nextToolDigits = w.tDigits;
   }
   if (w.is(BlockWords::kMacro)) state_.macroSeen = true;
   switchSpindleAndCoolant(w);
@@ -137,6 +137,7 @@ void MillMotion::oneShot(const BlockWords& w, MotionTotals& totals) {
       if (w.has(Address::X)) state_.position.x = length(w, Address::X);
       if (w.has(Address::Y)) state_.position.y = length(w, Address::Y);
       if (w.has(Address::Z)) state_.position.z = length(w, Address::Z);
+      placeAxes(w, AxisPlace::Program);
       return;
     }
     case 53: {
@@ -146,6 +147,7 @@ void MillMotion::oneShot(const BlockWords& w, MotionTotals& totals) {
       if (w.has(Address::Y)) to.y = length(w, Address::Y);
       if (w.has(Address::Z)) to.z = length(w, Address::Z);
       rapid(to, totals);
+      placeAxes(w, AxisPlace::Machine);
       return;
     }
     case 28:
@@ -157,6 +159,7 @@ void MillMotion::oneShot(const BlockWords& w, MotionTotals& totals) {
       if (w.has(Address::Y)) home.y = 0;
       if (w.has(Address::Z)) home.z = 0;
       rapid(home, totals);
+      placeAxes(w, w.code(Group::OneShot) == 28 ? AxisPlace::Reference : AxisPlace::SecondReference);
       return;
     }
     default:
@@ -186,6 +189,7 @@ void MillMotion::apply(const BlockWords& w, std::int64_t ordinal, MotionTotals& 
     return;
   }
   const Point to = target(w);
+  placeAxes(w, AxisPlace::Program);
   if (state_.motion == 0) {
     // The height a tool first goes to after it was put in: where a restart brings it back.
     if (!state_.clearanceKnown && w.has(Address::Z)) [[unlikely]] {

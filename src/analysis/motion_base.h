@@ -75,6 +75,14 @@ class MotionBase {
     return w.hasPoint(a) || machine_.calculatorInput ? w.number(a) : w.number(a) / 1000;
   }
 
+  // The axes a block's words name (X/U and Z/W on a lathe) now stand as `how` says.
+  void placeAxes(const BlockWords& w, AxisPlace how) {
+    const bool lathe = machine_.lathe();
+    if (w.found & (lathe ? bitOf(Address::X) | bitOf(Address::U) : bitOf(Address::X))) state_.axisPlace[0] = how;
+    if (!lathe && w.has(Address::Y)) state_.axisPlace[1] = how;
+    if (w.found & (lathe ? bitOf(Address::Z) | bitOf(Address::W) : bitOf(Address::Z))) state_.axisPlace[2] = how;
+  }
+
   void noteMacro(const BlockWords& w) {
     const auto oneShot = w.code(Group::OneShot);
     if (w.is(BlockWords::kMacro) || oneShot == 65 || oneShot == 66) state_.macroSeen = true;

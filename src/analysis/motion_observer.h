@@ -4,6 +4,7 @@
 // toolpath view and the restart take their moves and states from here, so that every figure they
 // show is the estimate's own.
 
+#include <array>
 #include <cstdint>
 
 #include "analysis/machining_geometry.h"
@@ -32,10 +33,17 @@ struct Move {
   std::int64_t block = 0;   // the block that made it: its place among the file's blocks, from 0
 };
 
+// How an axis came to stand where the state's position says: not yet moved by the program, by a
+// move in program coordinates, at the first or second reference point (G28, G30; the reading
+// puts them at the origin) or in machine coordinates (G53). Only the first kind is a place in
+// the program's coordinates that a restart can go back to.
+enum class AxisPlace : std::uint8_t { Unknown, Program, Reference, SecondReference, Machine };
+
 // The state of the control as a block finds it: what a restart must rebuild before that block.
 // Lengths in millimetres; positions as the program writes them (on a lathe x is the diameter).
 struct ModalState {
   machining::Point position;
+  std::array<AxisPlace, 3> axisPlace{};  // x, y, z
   int motion = 0;           // 0-3, and 32 on a lathe
   int cycle = 0;            // a drilling cycle (73-89) or a lathe's single cycle (90, 92, 94); 0 none
   machining::Plane plane = machining::Plane::XY;
@@ -64,6 +72,8 @@ struct ModalState {
   int toolDigits = 0;           // digits of that T
   int tool = 0;                 // the tool in use, as the time estimate counts tool changes
   int toolChanges = 0;          // M06 blocks on a machining centre, new tools on a lathe
+  double nextToolWord = -1;     // a machining centre's T selected for the next M06, -1 while none
+  int nextToolDigits = 0;
   // The first rapid Z after the last tool change (a machining centre's clearance height), and a
   // lathe tool's last rapid X (diameter) and Z.
   bool clearanceKnown = false;
@@ -77,6 +87,10 @@ struct ModalState {
   double drillQ = 0;
   double drillP = 0;  // ms
   double drillInitialLevel = 0;
+  // A lathe's single cycle in force (G90, G92, G94): its X (a diameter), Z and taper R (a radius).
+  double cycleX = 0;
+  double cycleZ = 0;
+  double cycleTaper = 0;
   // What the reading cannot follow: a macro statement or call was read (#, [, G65, G66), and the
   // block is one a cycle's shape lends its moves to, skipped where it stands.
   bool macroSeen = false;

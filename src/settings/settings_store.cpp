@@ -54,6 +54,7 @@ const ProfileKey kProfileKeys[] = {
     {"最高回転数", &PortProfile::maxSpindleSpeed},
     {"工具交換時間", &PortProfile::toolChangeSeconds},
     {"小数点入力", &PortProfile::decimalPointInput},
+    {"途中再開工具交換", &PortProfile::restartToolChange},
 };
 
 // Read in this order at start-up; the start slot is read but written only at exit.

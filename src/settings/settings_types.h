@@ -39,6 +39,9 @@ struct PortProfile {
   double maxSpindleSpeed = 4000;
   double toolChangeSeconds = 0;
   double decimalPointInput = 0;
+  // A program restarted in the middle (途中から送信) puts the tool in force back into the
+  // spindle with T and M06 (1), or leaves them out for a machine that keeps the tool (0).
+  double restartToolChange = 1;
 };
 
 // What the machine keys of a profile can hold: beyond this no machine goes (1 km/min, a million

@@ -129,7 +129,9 @@ bool ListInteractions::onPress(QEvent* event) {
   const bool right = mouse->button() == Qt::RightButton;
   if (right) {
     QMenu* menu = list->count() > 0 ? window_.flistmnu : window_.flistmnu2;
+    menuRow_ = row;
     menu->exec(mouse->globalPosition().toPoint());
+    menuRow_ = -1;
   }
   clickedRow_ = row < 0 ? 0 : row;
   // A right press opens the menu only; the view would otherwise toggle the row's selection.

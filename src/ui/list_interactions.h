@@ -32,6 +32,9 @@ class ListInteractions final : public QObject {
   explicit ListInteractions(MainWindow& window);
   // The row under the pointer at the last press; 0 when the list was empty then.
   int clickedRow() const { return clickedRow_; }
+  // While an item of the context menu runs: the row the menu was opened on (the nearest one
+  // when the press was off the rows); -1 otherwise.
+  int menuRow() const { return menuRow_; }
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -49,6 +52,7 @@ class ListInteractions final : public QObject {
   MainWindow& window_;
   QObject* viewport_ = nullptr;
   int clickedRow_ = 0;
+  int menuRow_ = -1;
 };
 
 }  // namespace korvane

@@ -41,6 +41,8 @@ class Form3;
 class Form5;
 class Form6;
 class frmAbout;
+class frmRestart;
+class SendEngine;
 
 inline const QString kAppTitle = QStringLiteral("ＮＣデータ転送");
 
@@ -86,6 +88,13 @@ class MainWindow : public QMainWindow, public TransferView {
   void setReceiveUi(ReceiveUi* ui);
   void setCompletionServices(Mailer* mailer, PowerOff* powerOff, std::function<void()> endProgram);
   void setClock(Clock* clock);
+  // Shows the "途中から送信" dialog and returns its result (QDialog::Accepted to send); by
+  // default modal. Tests answer it instead.
+  void setRestartDialogPresenter(std::function<int(frmRestart& dialog)> presenter) { restartPresenter_ = std::move(presenter); }
+  // Sends the restart program in `path` through the window's send engine, as 送信 sends a file;
+  // the list shows `row` (the program it was made from) as the row being sent and the completion
+  // mail names `mailRow`.
+  void sendRestartProgram(const QString& path, int row, const QString& mailRow);
   FileListEditor& listEditor();
   QStringList rows() const;
 
@@ -158,6 +167,7 @@ class MainWindow : public QMainWindow, public TransferView {
   QAction* flist_edit = nullptr;
   QAction* flist_dnc = nullptr;
   QAction* flist_view = nullptr;
+  QAction* flist_restart = nullptr;
   QMenu* flistmnu2 = nullptr;
   QAction* flist_add2 = nullptr;
 
@@ -170,6 +180,7 @@ class MainWindow : public QMainWindow, public TransferView {
   void onFileInfo();
   void onMachiningTime();
   void onDnc();
+  void onRestartSend();
   void onSend();
   void onReceive();
   void onSettings();
@@ -209,6 +220,7 @@ class MainWindow : public QMainWindow, public TransferView {
   void fitFrameOnce();
   QList<QWidget*> transferControls(TransferKind kind) const;
   WindowTransfers& transfers();
+  SendEngine* sendEngine();
   // Tooltips, context menus, double-click and drops on the list; called once by the constructor.
   void setUpListInteractions();
 
@@ -235,6 +247,10 @@ class MainWindow : public QMainWindow, public TransferView {
   std::function<void()> quit_;
   MessagePresenter presenter_;
   std::unique_ptr<WindowTransfers> transfers_;
+  // While a restart program is sent: the list row it was made from and what the mail names.
+  int rowShownForSend_ = -1;
+  QStringList mailRowsForSend_;
+  std::function<int(frmRestart&)> restartPresenter_;
   // Windows of the window's own, created on first use (owned through Qt's parent).
   Form3* settingsDialog_ = nullptr;
   Form5* resultWindow_ = nullptr;

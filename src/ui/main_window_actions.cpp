@@ -76,12 +76,10 @@ void MainWindow::onDeleteFiles() {
   listEditor().deleteSelectedFiles();
 }
 
-void MainWindow::onSend() {
-  if (refused(DncConverter::anyRunning())) return;
+SendEngine* MainWindow::sendEngine() {
   WindowTransfers& t = transfers();
-  if (refused(t.receive && t.receive->running())) return;
   if (!t.send) {
-    if (!serialPort_) return;
+    if (!serialPort_) return nullptr;
     if (!t.mailer) {
       t.systemMailer = makeSystemMailer(&t.pump);
       t.mailer = t.systemMailer.get();
@@ -94,10 +92,30 @@ void MainWindow::onSend() {
     TransferContext context{*serialPort_, *this, t.pump, *t.clock, gblnCancelFlag};
     t.send = std::make_unique<SendEngine>(
         store_, context,
-        SendCompletion{[&t](const QStringList& rows) { t.completion->sendCompletionMail(rows); },
+        SendCompletion{[this, &t](const QStringList& rows) {
+                         t.completion->sendCompletionMail(mailRowsForSend_.isEmpty() ? rows : mailRowsForSend_);
+                       },
                        [&t] { t.completion->shutDownSystem(); }});
   }
-  t.send->press(rows());
+  return t.send.get();
+}
+
+void MainWindow::onSend() {
+  if (refused(DncConverter::anyRunning())) return;
+  WindowTransfers& t = transfers();
+  if (refused(t.receive && t.receive->running())) return;
+  if (SendEngine* engine = sendEngine()) engine->press(rows());
+}
+
+void MainWindow::sendRestartProgram(const QString& path, int row, const QString& mailRow) {
+  if (refused(DncConverter::anyRunning() || transferRunning())) return;
+  SendEngine* engine = sendEngine();
+  if (!engine) return;
+  rowShownForSend_ = row;
+  mailRowsForSend_ = QStringList{mailRow};
+  engine->press({path});
+  rowShownForSend_ = -1;
+  mailRowsForSend_.clear();
 }
 
 void MainWindow::onReceive() {

@@ -121,6 +121,8 @@ void MainWindow::setProgressValue(qint64 value) {
 }
 
 void MainWindow::setRowSelected(int row, bool selected) {
+  // A restart program is sent for the row it was made from.
+  if (rowShownForSend_ >= 0) row = rowShownForSend_;
   if (QListWidgetItem* item = List1->item(row)) item->setSelected(selected);
 }
 

@@ -34,7 +34,8 @@ CliRun cli(const QStringList& args, const QProcessEnvironment& env = QProcessEnv
 
 // Each command with options its help must name.
 const std::vector<std::pair<QString, QStringList>> kCommands = {
-    {"send", {"--profile"}},
+    {"send", {"--profile", "--from", "--lathe", "--mill"}},
+    {"restart", {"--from", "-o", "--profile", "--lathe", "--mill"}},
     {"receive", {"--profile", "--file", "--folder"}},
     {"analyze", {}},
     {"dnc", {"-o", "--yes", "--no"}},
@@ -93,6 +94,9 @@ TEST(CliUsage, BadCommandLinesAreUsageErrors) {
       {"dnc", "-o"},                      {"dnc", "--yes", "--no", "-o", "x", "a.nc"},
       {"dnc", "a.nc"},                    {"ports", "extra"},            {"settings", "--sav"},
       {"machine", "stray.nc"},            {"machine", "--exit-after"},   {"machine", "--idle-exit", "0"},
+      {"restart"},                        {"restart", "a.nc"},           {"restart", "--from", "N1"},
+      {"restart", "--from", "Q5", "a.nc"}, {"restart", "--from", "N1", "/nonexistent/a.nc"},
+      {"send", "--lathe", "a.nc"},        {"send", "--from", "tool:0", "a.nc"},
   };
   for (const QStringList& args : bad) {
     const CliRun r = cli(args);

@@ -42,6 +42,7 @@ inline KeyValues defaultProfileKeys(int slot) {
       {QStringLiteral("最高回転数"), QStringLiteral("4000")},
       {QStringLiteral("工具交換時間"), QStringLiteral("0")},
       {QStringLiteral("小数点入力"), QStringLiteral("0")},
+      {QStringLiteral("途中再開工具交換"), QStringLiteral("1")},
   };
 }
 

@@ -29,4 +29,6 @@ void installAbortSignals(std::atomic<bool>* flag) {
 
 void prepareConsole() {}
 
+void prepareBinaryOutput() {}
+
 }  // namespace korvane::cli

@@ -45,5 +45,8 @@ void installAbortSignals(std::atomic<bool>* flag);
 // Makes the terminal show the UTF-8 the program writes (the Windows console's code page is the
 // system's ANSI one otherwise); nothing to do on POSIX.
 void prepareConsole();
+// Standard output takes bytes as they are (Windows would turn each LF into CR LF otherwise), for
+// a command that writes a program there.
+void prepareBinaryOutput();
 
 }  // namespace korvane::cli

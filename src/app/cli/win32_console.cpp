@@ -1,6 +1,10 @@
 // The Windows console: Ctrl-C, Ctrl-Break and closing the console end a transfer the way its
 // abort button does, and the console shows the program's UTF-8 text.
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
+
+#include <cstdio>
 
 #include <atomic>
 
@@ -29,6 +33,11 @@ void installAbortSignals(std::atomic<bool>* flag) {
 void prepareConsole() {
   SetConsoleOutputCP(CP_UTF8);
   SetConsoleCP(CP_UTF8);
+}
+
+void prepareBinaryOutput() {
+  std::fflush(stdout);
+  _setmode(_fileno(stdout), _O_BINARY);
 }
 
 }  // namespace korvane::cli

@@ -365,6 +365,15 @@ void MachineService::answer(const ProgramRequest& request) {
                          : QStringLiteral("%1 が %2 にありません").arg(program, folder));
     return;
   }
+  if (!request.from.isEmpty()) {
+    // A load from a block goes as the restart program from there; a refused one as nothing.
+    QString reason;
+    const bool made = writeRestartAnswer(folder, path, request, profile(), copy, &reason);
+    log(QStringLiteral("send"), program, -1, made ? QStringLiteral("restart") : QStringLiteral("refused"), path,
+        made ? QStringLiteral("%1 から").arg(request.from) : reason);
+    if (made && waitForGoAhead(program)) send(copy.fileName(), program, path);
+    return;
+  }
   if (!waitForGoAhead(program)) return;
   // Sent from a copy of what is opened, after the checks, once the machine is ready: the file as
   // it is then, and never what a link put in its place while the answer waited.

@@ -4,9 +4,16 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QTemporaryFile>
 #include <algorithm>
+#include <memory>
+#include <vector>
 
+#include "analysis/machine_model.h"
+#include "analysis/restart_program.h"
+#include "analysis/restart_source.h"
 #include "platform/desktop/file_system.h"
+#include "settings/settings_types.h"
 #include "transfer/receive_engine.h"
 #include "transfer/service/program_shelf.h"
 
@@ -79,14 +86,19 @@ QString tapeSafe(const QString& text) {
 }  // namespace
 
 std::optional<ProgramRequest> findProgramRequest(const QStringList& lines) {
-  static const QRegularExpression load(QStringLiteral("\\(\\s*LOAD\\s*O?\\s*(\\d+)\\s*\\)"),
-                                       QRegularExpression::CaseInsensitiveOption);
+  static const QRegularExpression load(
+      QStringLiteral("\\(\\s*LOAD\\s*O?\\s*(\\d+)(?:\\s*(?:N\\s*(\\d+)|TOOL\\s*(\\d+)))?\\s*\\)"),
+      QRegularExpression::CaseInsensitiveOption);
   static const QRegularExpression list(QStringLiteral("\\(\\s*LIST\\s*\\)"), QRegularExpression::CaseInsensitiveOption);
   for (const QString& line : lines) {
     if (const auto match = load.match(line); match.hasMatch()) {
-      return ProgramRequest{ProgramRequest::Kind::Load, programFileName(QLatin1Char('O') + match.captured(1), QString())};
+      QString from;
+      if (match.hasCaptured(2)) from = QLatin1Char('N') + match.captured(2);
+      if (match.hasCaptured(3)) from = QStringLiteral("tool:") + match.captured(3);
+      return ProgramRequest{ProgramRequest::Kind::Load, programFileName(QLatin1Char('O') + match.captured(1), QString()),
+                            from};
     }
-    if (list.match(line).hasMatch()) return ProgramRequest{ProgramRequest::Kind::List, QString()};
+    if (list.match(line).hasMatch()) return ProgramRequest{ProgramRequest::Kind::List, QString(), QString()};
   }
   return std::nullopt;
 }
@@ -104,6 +116,67 @@ QString findRequestedProgram(const QString& folder, const QString& program, QLis
     if (headProgramNumber(folder, dir.filePath(name), skipped) == program) return dir.filePath(name);
   }
   return QString();
+}
+
+namespace {
+
+// A safe copy of a file of the program folder, as an answer is copied, kept until the restart is
+// made of it.
+std::unique_ptr<QTemporaryFile> copyOfProgram(const QString& folder, const QString& path, QString* reason) {
+  auto copy = std::make_unique<QTemporaryFile>(QDir::temp().filePath(QStringLiteral("korvane-restart-XXXXXX.nc")));
+  QString problem;
+  if (!copy->open() || !copyProgramFile(folder, path, *copy, &problem) || !copy->flush()) {
+    *reason = (problem.isEmpty() ? copy->errorString() : problem) + QStringLiteral(": ") + path;
+    return nullptr;
+  }
+  return copy;
+}
+
+}  // namespace
+
+bool writeRestartAnswer(const QString& folder, const QString& path, const ProgramRequest& request,
+                        const PortProfile& profile, QTemporaryFile& file, QString* reason) {
+  QString error;
+  const std::optional<BlockSelector> selector = BlockSelector::parse(request.from, &error);
+  if (!selector) {
+    *reason = error;
+    return false;
+  }
+  // Read from copies made as an answer is made (regular files of the folder only, in bounded
+  // pieces): the program, and, where it calls subprograms, every other program of the folder.
+  std::vector<std::unique_ptr<QTemporaryFile>> copies;
+  copies.push_back(copyOfProgram(folder, path, reason));
+  if (!copies.back()) return false;
+  copies.back()->seek(0);
+  if (callsSubprograms(copies.back()->readAll())) {
+    for (const AvailableProgram& other : availablePrograms(folder)) {
+      const QString otherPath = QDir(folder).filePath(other.fileName);
+      if (QFileInfo(otherPath) == QFileInfo(path)) continue;
+      copies.push_back(copyOfProgram(folder, otherPath, reason));
+      if (!copies.back()) return false;
+    }
+  }
+  QStringList files;
+  for (const auto& copy : copies) files << copy->fileName();
+  std::optional<RestartSource> source = loadRestartSource(files, &error);
+  if (!source) {
+    *reason = error;
+    return false;
+  }
+  source->displayName = QFileInfo(path).fileName();
+  RestartAt at;
+  at.selector = selector;
+  const RestartProgram restart =
+      buildRestartProgram(source->bytes, source->displayName, at, machineOf(profile), restartOptionsOf(profile));
+  if (!restart.ok) {
+    *reason = restart.reason + (restart.offer ? QStringLiteral("（%1 から再開できます）").arg(restart.offer->describe()) : QString());
+    return false;
+  }
+  if (!file.open() || file.write(restart.text) != restart.text.size() || !file.flush()) {
+    *reason = file.errorString();
+    return false;
+  }
+  return true;
 }
 
 QList<AvailableProgram> availablePrograms(const QString& folder, QList<SkippedFile>* skipped) {
