@@ -128,6 +128,7 @@ bool ListInteractions::onPress(QEvent* event) {
   const int row = rowAt(mouse->position().toPoint(), &outside);
   const bool right = mouse->button() == Qt::RightButton;
   if (right) {
+    menuRow_ = outside ? -1 : row;
     QMenu* menu = list->count() > 0 ? window_.flistmnu : window_.flistmnu2;
     menu->exec(mouse->globalPosition().toPoint());
   }

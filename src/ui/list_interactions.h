@@ -32,6 +32,9 @@ class ListInteractions final : public QObject {
   explicit ListInteractions(MainWindow& window);
   // The row under the pointer at the last press; 0 when the list was empty then.
   int clickedRow() const { return clickedRow_; }
+  // The row the pointer was on when the context menu opened; -1 when it was on no row. The
+  // menu's items act on the selected rows; this one stands in for them when none is selected.
+  int menuRow() const { return menuRow_; }
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -49,6 +52,7 @@ class ListInteractions final : public QObject {
   MainWindow& window_;
   QObject* viewport_ = nullptr;
   int clickedRow_ = 0;
+  int menuRow_ = -1;
 };
 
 }  // namespace korvane

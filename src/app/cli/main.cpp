@@ -1,8 +1,11 @@
 // korvane-cli: the engines of korvane without the window, for scripts, tests and a quick check
 // of the settings and ports.
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
+#include <memory>
 
 #include "app/cli/cli_command.h"
 #include "app/cli/terminal_view.h"
@@ -85,7 +88,15 @@ int runCommand(const Command& command, const QStringList& args) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  QCoreApplication app(argc, argv);
+  // Only `plot` draws text into its pictures, which takes Qt's fonts and so a GUI application;
+  // it runs offscreen, so that no display is needed. Every other command stays a console one.
+  std::unique_ptr<QCoreApplication> app;
+  if (argc > 1 && std::strcmp(argv[1], "plot") == 0) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    app = std::make_unique<QGuiApplication>(argc, argv);
+  } else {
+    app = std::make_unique<QCoreApplication>(argc, argv);
+  }
   prepareConsole();
   QCoreApplication::setApplicationName(QStringLiteral("korvane-cli"));
   QCoreApplication::setApplicationVersion(QStringLiteral(KORVANE_VERSION));
