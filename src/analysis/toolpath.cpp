@@ -2,6 +2,8 @@
 
 #include <QFile>
 #include <algorithm>
+#include <bit>
+#include <unordered_map>
 #include <cmath>
 #include <numbers>
 
@@ -14,9 +16,13 @@ using toolpath::View;
 
 namespace {
 
+// The state word of a block: whether it was passed over (a lathe cycle's shape) and carried
+// out, the bytes of its line end (0-3), and the index of what it left in force.
 constexpr std::uint32_t kPassedOver = 1u << 31;
 constexpr std::uint32_t kCarriedOut = 1u << 30;
-constexpr std::uint32_t kStateMask = kCarriedOut - 1;
+constexpr int kEndingShift = 28;
+constexpr std::uint32_t kEndingMask = 3u << kEndingShift;
+constexpr std::uint32_t kStateMask = (1u << kEndingShift) - 1;
 
 enum StateFlag : std::uint16_t { kFeedWritten = 1, kPerRevolution = 2, kSurfaceSpeed = 4, kInch = 8 };
 
@@ -55,7 +61,20 @@ class ToolpathBuilder final : public ReadingObserver {
   }
 
   void blockRead(std::int64_t ordinal, const BlockPlace& place, const BlockWords& words) override {
-    path_.blocks_.push_back({place.offset, 0, {0, 0, 0}, clampToU32(place.line), clampToU32(place.bytes), 0});
+    if (ordinal > 0) {
+      // The block before ends where this one's line begins, less its line end; when that does
+      // not tell its length, it is kept.
+      const std::int64_t ending = place.offset - (lastPlace_.offset + lastPlace_.bytes);
+      if (ending >= 0 && ending <= 3 && place.offset > lastPlace_.offset) {
+        path_.blocks_[static_cast<std::size_t>(ordinal - 1)].state |= static_cast<std::uint32_t>(ending) << kEndingShift;
+      } else {
+        path_.lengths_.emplace_back(ordinal - 1, lastPlace_.bytes);
+      }
+    }
+    const std::int64_t delta = place.line - ordinal;
+    if (path_.lineDeltas_.empty() || path_.lineDeltas_.back().second != delta) path_.lineDeltas_.emplace_back(ordinal, delta);
+    lastPlace_ = place;
+    path_.blocks_.push_back({place.offset, 0, {0, 0, 0}, 0});
     if (selector_ && !path_.selected_ && selector_->kind() != BlockSelector::Kind::Text &&
         selector_->matchesRead(words, place, {})) {
       path_.selected_ = ordinal;
@@ -123,6 +142,8 @@ class ToolpathBuilder final : public ReadingObserver {
   }
 
   void finish() {
+    if (!path_.blocks_.empty()) path_.lengths_.emplace_back(path_.blockCount() - 1, lastPlace_.bytes);
+    states_.clear();
     if (current_ >= 0) {
       // Nothing follows the last block: it leaves its own state, where its last move ended.
       ModalState after = currentState_;
@@ -134,15 +155,15 @@ class ToolpathBuilder final : public ReadingObserver {
       auto& entry = path_.blocks_[i];
       if (entry.state & kCarriedOut) continue;
       if (path_.states_.empty()) path_.states_.push_back({0, 0, 0, 0});
-      const std::uint32_t passed = entry.state & kPassedOver;
+      const std::uint32_t kept = entry.state & (kPassedOver | kEndingMask);
       if (i == 0) {
-        entry.state = passed;
+        entry.state = kept;
         continue;
       }
       const auto& before = path_.blocks_[i - 1];
       entry.minutes = before.minutes;
       std::copy(std::begin(before.position), std::end(before.position), std::begin(entry.position));
-      entry.state = (before.state & kStateMask) | passed;
+      entry.state = (before.state & kStateMask) | kept;
     }
   }
 
@@ -177,7 +198,7 @@ class ToolpathBuilder final : public ReadingObserver {
     entry.position[0] = fixedPoint(after.position.x);
     entry.position[1] = fixedPoint(after.position.y);
     entry.position[2] = fixedPoint(after.position.z);
-    entry.state = stateIndex(after) | kCarriedOut | (entry.state & kPassedOver);
+    entry.state = stateIndex(after) | kCarriedOut | (entry.state & (kPassedOver | kEndingMask));
   }
 
   std::uint32_t stateIndex(const ModalState& s) {
@@ -188,11 +209,19 @@ class ToolpathBuilder final : public ReadingObserver {
     if (s.inch) flags |= kInch;
     const Toolpath::BlockState state{static_cast<float>(s.feed), static_cast<float>(s.spindleWord), s.tool, flags};
     auto& states = path_.states_;
-    if (states.empty() || states.back().feed != state.feed || states.back().spindle != state.spindle ||
-        states.back().tool != state.tool || states.back().flags != state.flags) {
-      states.push_back(state);
+    if (!states.empty() && states[lastState_] == state) return lastState_;
+    // A program goes back and forth between a few feeds and speeds: each is kept once.
+    const std::uint64_t key = (static_cast<std::uint64_t>(std::bit_cast<std::uint32_t>(state.feed)) << 32) ^
+                              std::bit_cast<std::uint32_t>(state.spindle) ^
+                              (static_cast<std::uint64_t>(static_cast<std::uint32_t>(state.tool)) << 13) ^
+                              (static_cast<std::uint64_t>(flags) << 45);
+    auto [found, added] = states_.try_emplace(key, static_cast<std::uint32_t>(states.size()));
+    if (!added && !(states[found->second] == state)) {
+      states.push_back(state);  // another state with the same key: kept on its own
+      return lastState_ = static_cast<std::uint32_t>(states.size() - 1);
     }
-    return static_cast<std::uint32_t>(states.size() - 1);
+    if (added) states.push_back(state);
+    return lastState_ = found->second;
   }
 
   void addExtents(const korvane::Move& m, bool cut) {
@@ -209,6 +238,17 @@ class ToolpathBuilder final : public ReadingObserver {
     add(m.start);
     add(m.end);
     if (m.kind != MoveKind::Arc) return;
+    // Most arcs lie well inside what the program has reached so far: their circle's box tells.
+    const double reach = std::max(machining::lineLength(m.start, m.centre), machining::lineLength(m.end, m.centre));
+    const auto inside = [&](const Box3& box, const Box2& iso) {
+      const Point& c = m.centre;
+      const double ca = toolpath::dot(c, directions_[3]);
+      const double cb = toolpath::dot(c, directions_[4]);
+      return c.x - reach >= box.min.x && c.x + reach <= box.max.x && c.y - reach >= box.min.y &&
+             c.y + reach <= box.max.y && c.z - reach >= box.min.z && c.z + reach <= box.max.z &&
+             ca - reach >= iso.minA && ca + reach <= iso.maxA && cb - reach >= iso.minB && cb + reach <= iso.maxB;
+    };
+    if (inside(path_.allExtents_, path_.isoAll_) && (!cut || inside(path_.cutExtents_, path_.isoCut_))) return;
     const toolpath::Arc arc = toolpath::arcOf(m.start, m.end, m.centre, m.plane, m.clockwise);
     turning_.clear();
     for (const Point& d : directions_) toolpath::appendTurningAngles(arc, d, turning_);
@@ -217,6 +257,9 @@ class ToolpathBuilder final : public ReadingObserver {
 
   Toolpath& path_;
   std::optional<BlockSelector> selector_;
+  BlockPlace lastPlace_;
+  std::unordered_map<std::uint64_t, std::uint32_t> states_;
+  std::uint32_t lastState_ = 0;
   std::vector<Point> directions_;
   std::vector<double> turning_;
   std::int64_t current_ = -1;  // the block carried out last
@@ -231,9 +274,18 @@ class ToolpathBuilder final : public ReadingObserver {
 };
 
 Point Toolpath::arcCentre(std::size_t i) const {
-  const auto found = std::lower_bound(arcs_.begin(), arcs_.end(), i,
-                                      [](const ArcCentre& a, std::size_t index) { return a.move < index; });
-  return found != arcs_.end() && found->move == i ? Point{found->x, found->y, found->z} : end(i);
+  std::size_t low = 0;
+  std::size_t high = arcs_.size();
+  while (low < high) {
+    const std::size_t mid = low + (high - low) / 2;
+    if (arcs_[mid].move < i) {
+      low = mid + 1;
+    } else {
+      high = mid;
+    }
+  }
+  if (low < arcs_.size() && arcs_[low].move == i) return {arcs_[low].x, arcs_[low].y, arcs_[low].z};
+  return end(i);
 }
 
 toolpath::Arc Toolpath::arc(std::size_t i) const {
@@ -273,7 +325,7 @@ Toolpath::BlockInfo Toolpath::block(std::int64_t ordinal) const {
   if (ordinal < 0 || ordinal >= blockCount()) return info;
   const BlockEntry& e = blocks_[static_cast<std::size_t>(ordinal)];
   info.ordinal = ordinal;
-  info.place = {e.line, e.offset, e.bytes};
+  info.place = {lineOf(ordinal), e.offset, bytesOf(ordinal)};
   info.minutes = e.minutes;
   info.position = {e.position[0] / kPositionUnits, e.position[1] / kPositionUnits, e.position[2] / kPositionUnits};
   info.passedOver = (e.state & kPassedOver) != 0;
@@ -291,12 +343,27 @@ Toolpath::BlockInfo Toolpath::block(std::int64_t ordinal) const {
   return info;
 }
 
+std::int64_t Toolpath::lineOf(std::int64_t ordinal) const {
+  const auto after = std::upper_bound(lineDeltas_.begin(), lineDeltas_.end(), ordinal,
+                                      [](std::int64_t o, const auto& entry) { return o < entry.first; });
+  return after == lineDeltas_.begin() ? ordinal : ordinal + std::prev(after)->second;
+}
+
+std::int64_t Toolpath::bytesOf(std::int64_t ordinal) const {
+  const auto kept = std::lower_bound(lengths_.begin(), lengths_.end(), ordinal,
+                                     [](const auto& entry, std::int64_t o) { return entry.first < o; });
+  if (kept != lengths_.end() && kept->first == ordinal) return kept->second;
+  const BlockEntry& e = blocks_[static_cast<std::size_t>(ordinal)];
+  const std::int64_t ending = (e.state & kEndingMask) >> kEndingShift;
+  return blocks_[static_cast<std::size_t>(ordinal + 1)].offset - e.offset - ending;
+}
+
 std::int64_t Toolpath::blockAtLine(std::int64_t line) const {
   std::size_t low = 0;
   std::size_t high = blocks_.size();
   while (low < high) {
     const std::size_t mid = low + (high - low) / 2;
-    if (static_cast<std::int64_t>(blocks_[mid].line) < line) {
+    if (lineOf(static_cast<std::int64_t>(mid)) < line) {
       low = mid + 1;
     } else {
       high = mid;
@@ -318,8 +385,8 @@ Box2 Toolpath::viewExtents(View view, bool cutsOnly) const {
 }
 
 std::size_t Toolpath::bytes() const {
-  return moves_.bytes() + blocks_.bytes() + arcs_.capacity() * sizeof(ArcCentre) +
-         states_.capacity() * sizeof(BlockState);
+  return moves_.bytes() + blocks_.bytes() + arcs_.bytes() + states_.capacity() * sizeof(BlockState) +
+         (lineDeltas_.capacity() + lengths_.capacity()) * sizeof(std::pair<std::int64_t, std::int64_t>);
 }
 
 

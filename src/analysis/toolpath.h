@@ -96,31 +96,39 @@ class Toolpath {
 
  private:
   friend class ToolpathBuilder;
+  // 32 bytes a block: its line and length are told apart from the next block's place (see
+  // block()), and only where they cannot be are they kept on their own.
   struct BlockEntry {
     std::int64_t offset;
     double minutes;
     std::int32_t position[3];  // 0.1 µm
-    std::uint32_t line;
-    std::uint32_t bytes;
-    std::uint32_t state;  // into states_; the top bit: passed over
+    std::uint32_t state;       // into states_, and the flags of kStateFlags
   };
   struct BlockState {
     float feed;
     float spindle;
     std::int32_t tool;
     std::uint16_t flags;
+    bool operator==(const BlockState&) const = default;
   };
   struct ArcCentre {
     std::uint32_t move;
     float x, y, z;
   };
+  std::int64_t lineOf(std::int64_t ordinal) const;
+  std::int64_t bytesOf(std::int64_t ordinal) const;
 
   bool lathe_ = false;
   QString path_;
   ChunkedVector<Move> moves_;
   ChunkedVector<BlockEntry> blocks_;
-  std::vector<ArcCentre> arcs_;
+  ChunkedVector<ArcCentre, 14> arcs_;
   std::vector<BlockState> states_;
+  // Line = ordinal + the delta of the last entry at or before the block (mostly one entry).
+  std::vector<std::pair<std::int64_t, std::int64_t>> lineDeltas_;
+  // The length of a block that is not what the next block's place tells (several blocks on one
+  // line, the last block, a line end of more than three bytes).
+  std::vector<std::pair<std::int64_t, std::int64_t>> lengths_;
   toolpath::Box3 cutExtents_;
   toolpath::Box3 allExtents_;
   toolpath::Box2 isoCut_;

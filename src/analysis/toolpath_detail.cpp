@@ -80,7 +80,9 @@ class RunMerger {
     push(p, move);
   }
   void add(ViewPoint p, std::uint32_t move) {
-    if (std::hypot(p.a - last_.a, p.b - last_.b) >= tolerance_) {
+    const double da = p.a - last_.a;
+    const double db = p.b - last_.b;
+    if (da * da + db * db >= tolerance_ * tolerance_) {
       push(p, move);
       pending_ = false;
     } else {

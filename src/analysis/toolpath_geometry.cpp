@@ -85,8 +85,8 @@ Arc arcOf(const Point& start, const Point& end, const Point& centre, Plane plane
   const double sb = dot(start, basis.v) - arc.centreV;
   const double ea = dot(end, basis.u) - arc.centreU;
   const double eb = dot(end, basis.v) - arc.centreV;
-  arc.startRadius = std::hypot(sa, sb);
-  arc.endRadius = std::hypot(ea, eb);
+  arc.startRadius = std::sqrt(sa * sa + sb * sb);
+  arc.endRadius = std::sqrt(ea * ea + eb * eb);
   arc.startAngle = std::atan2(sb, sa);
   arc.startN = dot(start, basis.n);
   arc.endN = dot(end, basis.n);

@@ -103,8 +103,13 @@ class PathElement {
 };
 
 // The arc as the view shows it: SVG arcs where it is an ellipse (a circle seen at an angle, a
-// circle head on), lines where it is seen edge on, chords where it climbs or winds outward.
+// circle head on), lines where it is seen edge on, chords where it climbs toward the viewer.
+// An arc whose end lies off its circle (the control blends the radius from one to the other)
+// is drawn in pieces, each an SVG arc of the radius half way along it; an end far off the circle,
+// which a control refuses, in at most kMostPieces pieces a quarter turn.
 void addArc(PathElement& element, const Toolpath& path, std::size_t i, const ViewAxes& axes) {
+  constexpr double kRadiusStep = 0.005;  // mm of radius change a piece
+  constexpr int kMostPieces = 4;
   const Arc arc = path.arc(i);
   // The last piece ends exactly where the move does, so that the next move carries on from it.
   const auto pointAt = [&](double angle) { return project(angle == arc.sweep ? path.end(i) : arc.at(angle), axes); };
@@ -112,10 +117,8 @@ void addArc(PathElement& element, const Toolpath& path, std::size_t i, const Vie
   const ViewPoint u = onScreen(arc.u);
   const ViewPoint v = onScreen(arc.v);
   const ViewPoint n = onScreen(arc.n);
-  const bool climbs = std::fabs(arc.endN - arc.startN) * std::hypot(n.a, n.b) > 1e-6;
-  const bool winds = std::fabs(arc.endRadius - arc.startRadius) > 1e-4;
   std::vector<double> angles;
-  if (climbs || winds) {
+  if (std::fabs(arc.endN - arc.startN) * std::sqrt(n.a * n.a + n.b * n.b) > 1e-6) {
     chordAngles(arc, kChordTolerance, axes.right, axes.up, angles);
     for (const double angle : angles) {
       const ViewPoint p = pointAt(angle);
@@ -125,6 +128,12 @@ void addArc(PathElement& element, const Toolpath& path, std::size_t i, const Vie
   }
   appendTurningAngles(arc, axes.right, angles);
   appendTurningAngles(arc, axes.up, angles);
+  const double winding = std::fabs(arc.endRadius - arc.startRadius);
+  if (winding > kRadiusStep) {
+    const double quarters = std::max(1.0, std::fabs(arc.sweep) / (std::numbers::pi / 2));
+    const int pieces = static_cast<int>(std::min(std::ceil(winding / kRadiusStep), kMostPieces * quarters));
+    for (int k = 1; k < pieces; ++k) angles.push_back(arc.sweep * k / pieces);
+  }
   const bool forward = arc.sweep >= 0;
   std::sort(angles.begin(), angles.end(), [forward](double x, double y) { return forward ? x < y : x > y; });
   angles.push_back(arc.sweep);
@@ -132,15 +141,18 @@ void addArc(PathElement& element, const Toolpath& path, std::size_t i, const Vie
   // singular values and rotation give the ellipse.
   const double a = u.a, b = v.a, c = u.b, d = v.b;
   const double e = (a + d) / 2, f = (a - d) / 2, g = (c + b) / 2, h = (c - b) / 2;
-  const double q = std::hypot(e, h), r = std::hypot(f, g);
-  const double radius = (arc.startRadius + arc.endRadius) / 2;
-  const double rx = radius * (q + r);
-  const double ry = radius * std::fabs(q - r);
+  const double q = std::sqrt(e * e + h * h), r = std::sqrt(f * f + g * g);
   const double rotation = (std::atan2(h, e) + std::atan2(g, f)) / 2 * 180 / std::numbers::pi;
   const bool sweepFlag = (arc.sweep > 0) == (q * q - r * r > 0);
+  const auto radiusAt = [&](double angle) {
+    return arc.startRadius + (arc.endRadius - arc.startRadius) * (arc.sweep != 0 ? angle / arc.sweep : 0);
+  };
   double from = 0;
   for (const double angle : angles) {
     const ViewPoint p = pointAt(angle);
+    const double radius = (radiusAt(from) + radiusAt(angle)) / 2;
+    const double rx = radius * (q + r);
+    const double ry = radius * std::fabs(q - r);
     if (ry < 1e-7 || rx < 1e-7) {
       element.lineTo(p.a, p.b);  // edge on: the turning points and the end draw it
     } else {

@@ -63,7 +63,7 @@ class Batches {
     QColor colour = colourOf(key < 0 ? kRapidColour : toolColour(key));
     if (layer_ == Layer::Faint) colour = faintOf(colour);
     if (!batch.lines.empty()) {
-      QPen pen(colour, key < 0 ? 1.0 : 1.5);
+      QPen pen(colour, 1.0);
       pen.setCosmetic(true);
       pen.setCapStyle(Qt::FlatCap);
       if (key < 0) pen.setDashPattern({4, 3});
