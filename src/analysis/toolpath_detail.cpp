@@ -14,6 +14,8 @@ constexpr double kWorthKeeping = 0.7;
 // The tolerances tried, as fractions of the view's largest extent, finest first: at the window's
 // usual size a whole program is drawn from the third; zoomed in, from the finer ones.
 constexpr double kLadder[] = {1.0 / 32768, 1.0 / 8192, 1.0 / 2048, 1.0 / 512};
+// Fewer distinct moves than this are drawn one by one at any size, fast enough.
+constexpr std::size_t kFewMoves = 100000;
 // Moves are looked at this many at a time between checks of `stop`.
 constexpr std::size_t kBetweenChecks = 1 << 16;
 
@@ -40,10 +42,6 @@ struct MoveKey {
   Toolpath::Kind kind;
   std::uint8_t flags;
 
-  bool operator==(const MoveKey& o) const {
-    return std::memcmp(start, o.start, sizeof start) == 0 && std::memcmp(end, o.end, sizeof end) == 0 &&
-           std::memcmp(centre, o.centre, sizeof centre) == 0 && tool == o.tool && kind == o.kind && flags == o.flags;
-  }
   std::uint64_t hash() const {
     std::uint64_t h = mix(0, bitsOf(start[0], start[1]));
     h = mix(h, bitsOf(start[2], end[0]));
@@ -177,10 +175,12 @@ std::shared_ptr<const DistinctMoves> DistinctMoves::find(const Toolpath& path, c
   auto result = std::make_shared<DistinctMoves>();
   const std::size_t total = path.moveCount();
   result->total_ = total;
-  // Open addressing: slot = move + 1 (0 free), beside the high bits of its hash.
+  // Open addressing on the key's 64-bit hash; a move is taken for one seen before when the
+  // hashes and the ends agree (a false match would only leave one move undrawn, never change a
+  // figure).
   struct Slot {
-    std::uint32_t move;
-    std::uint32_t check;
+    std::uint64_t hash;
+    std::uint32_t move;  // + 1; 0 for a free slot
   };
   std::vector<Slot> table(1 << 12, Slot{0, 0});
   std::size_t used = 0;
@@ -189,7 +189,7 @@ std::shared_ptr<const DistinctMoves> DistinctMoves::find(const Toolpath& path, c
     const std::size_t mask = table.size() - 1;
     std::size_t slot = h & mask;
     while (table[slot].move != 0) slot = (slot + 1) & mask;
-    table[slot] = {move + 1, static_cast<std::uint32_t>(h >> 32)};
+    table[slot] = {h, move + 1};
   };
   for (std::size_t i = 0; i < total; ++i) {
     if (i % kBetweenChecks == 0) {
@@ -202,10 +202,13 @@ std::shared_ptr<const DistinctMoves> DistinctMoves::find(const Toolpath& path, c
     if (path.kind(i) == Toolpath::Kind::Jump) continue;
     const MoveKey key = keyOf(path, i);
     const std::uint64_t h = key.hash();
+    const Toolpath::Move& m = path.move(i);
     const std::size_t mask = table.size() - 1;
     bool seenBefore = false;
     for (std::size_t slot = h & mask; table[slot].move != 0; slot = (slot + 1) & mask) {
-      if (table[slot].check == static_cast<std::uint32_t>(h >> 32) && keyOf(path, table[slot].move - 1) == key) {
+      if (table[slot].hash != h) continue;
+      const Toolpath::Move& other = path.move(table[slot].move - 1);
+      if (other.x == m.x && other.y == m.y && other.z == m.z && other.tool == m.tool) {
         seenBefore = true;
         break;
       }
@@ -217,7 +220,7 @@ std::shared_ptr<const DistinctMoves> DistinctMoves::find(const Toolpath& path, c
       std::vector<Slot> old(table.size() * 2, Slot{0, 0});
       old.swap(table);
       for (const Slot& s : old) {
-        if (s.move != 0) insert(s.move - 1, keyOf(path, s.move - 1).hash());
+        if (s.move != 0) insert(s.move - 1, s.hash);
       }
     }
   }
@@ -256,6 +259,7 @@ std::unique_ptr<Detail> Detail::build(const Toolpath& path, std::shared_ptr<cons
     }
   }
 
+  if (moves.count() < kFewMoves) return detail;
   const Box2 extents = path.viewExtents(view, false);
   const double size = std::max({extents.width(), extents.height(), 1.0});
   std::vector<Level> built;

@@ -105,16 +105,38 @@ void appendTurningAngles(const Arc& arc, const Point& direction, std::vector<dou
   const double dv = dot(arc.v, direction);
   if (std::fabs(du) < 1e-12 && std::fabs(dv) < 1e-12) return;  // the arc's plane faces that way
   const double fullTurn = 2 * std::numbers::pi;
-  const double first = std::atan2(dv, du);  // furthest along the direction; least far half a turn on
   const double size = std::fabs(arc.sweep);
+  // How far along `direction` the arc goes per radian on, at `on` radians from the start: a
+  // circle's turning points lie where the radius is square to the direction; where the radius
+  // grows or the arc climbs along its normal, a few Newton steps from there find them.
+  const double radiusRate = (arc.endRadius - arc.startRadius) / arc.sweep;
+  const double climb = dot(arc.n, direction) * (arc.endN - arc.startN) / arc.sweep;
+  const auto rate = [&](double on) {
+    const double phi = arc.startAngle + on;
+    const double r = arc.startRadius + radiusRate * on;
+    return radiusRate * (du * std::cos(phi) + dv * std::sin(phi)) + r * (-du * std::sin(phi) + dv * std::cos(phi)) + climb;
+  };
+  const double first = std::atan2(dv, du);  // furthest along the direction; least far half a turn on
   std::vector<double> found;
   for (const double phi : {first, first + std::numbers::pi}) {
     // How far on from the start the arc reaches phi, in its own direction of turning.
     double on = arc.sweep >= 0 ? phi - arc.startAngle : arc.startAngle - phi;
     on = std::fmod(on, fullTurn);
     if (on < 0) on += fullTurn;
-    for (; on < size; on += fullTurn) {
-      if (on > 1e-12 && size - on > 1e-12) found.push_back(on);
+    for (; on < size + 0.5; on += fullTurn) {
+      double at = arc.sweep >= 0 ? on : -on;
+      if (radiusRate != 0 || climb != 0) {
+        for (int step = 0; step < 8; ++step) {
+          const double h = 1e-6;
+          const double slope = (rate(at + h) - rate(at - h)) / (2 * h);
+          if (slope == 0) break;
+          const double next = at - rate(at) / slope;
+          if (std::fabs(next - at) > 0.5) break;  // off toward another turning point
+          at = next;
+        }
+      }
+      const double onward = std::fabs(at);
+      if (onward > 1e-12 && size - onward > 1e-12 && (at >= 0) == (arc.sweep >= 0)) found.push_back(onward);
     }
   }
   std::sort(found.begin(), found.end());

@@ -105,10 +105,12 @@ class PathElement {
 // The arc as the view shows it: SVG arcs where it is an ellipse (a circle seen at an angle, a
 // circle head on), lines where it is seen edge on, chords where it climbs toward the viewer.
 // An arc whose end lies off its circle (the control blends the radius from one to the other)
-// is drawn in pieces, each an SVG arc of the radius half way along it; an end far off the circle,
-// which a control refuses, in at most kMostPieces pieces a quarter turn.
+// is drawn in pieces, each an SVG arc of the radius half way along it, split where the blended
+// arc turns; an end more than kFarOff from the circle, which no control accepts, in at most
+// kMostPieces pieces a quarter turn.
 void addArc(PathElement& element, const Toolpath& path, std::size_t i, const ViewAxes& axes) {
   constexpr double kRadiusStep = 0.005;  // mm of radius change a piece
+  constexpr double kFarOff = 2;           // mm
   constexpr int kMostPieces = 4;
   const Arc arc = path.arc(i);
   // The last piece ends exactly where the move does, so that the next move carries on from it.
@@ -131,7 +133,8 @@ void addArc(PathElement& element, const Toolpath& path, std::size_t i, const Vie
   const double winding = std::fabs(arc.endRadius - arc.startRadius);
   if (winding > kRadiusStep) {
     const double quarters = std::max(1.0, std::fabs(arc.sweep) / (std::numbers::pi / 2));
-    const int pieces = static_cast<int>(std::min(std::ceil(winding / kRadiusStep), kMostPieces * quarters));
+    const double wanted = std::ceil(winding / kRadiusStep);
+    const int pieces = static_cast<int>(winding > kFarOff ? std::min(wanted, kMostPieces * quarters) : wanted);
     for (int k = 1; k < pieces; ++k) angles.push_back(arc.sweep * k / pieces);
   }
   const bool forward = arc.sweep >= 0;

@@ -18,6 +18,10 @@ constexpr std::size_t kBetweenChecks = 16384;  // lines drawn between looks at `
 constexpr double kChordPixels = 0.15;
 // A level is drawn when it lies within this many pixels of the path.
 constexpr double kMergePixels = 0.5;
+// Cuts are drawn a little bolder than rapids while there are few of them; a program of more
+// moves is drawn with one-pixel pens, which Qt draws several times faster.
+constexpr std::size_t kFewMoves = 100000;
+constexpr double kBoldCut = 1.6;
 
 QColor colourOf(std::uint32_t rgb) { return QColor::fromRgb(static_cast<QRgb>(rgb)); }
 
@@ -34,7 +38,7 @@ bool meets(const Box2& a, const Box2& b) {
 // Lines gathered per pen and handed to the painter in batches.
 class Batches {
  public:
-  Batches(QPainter& painter, Layer layer) : painter_(painter), layer_(layer) {}
+  Batches(QPainter& painter, Layer layer, double cutWidth) : painter_(painter), layer_(layer), cutWidth_(cutWidth) {}
   ~Batches() { flushAll(); }
 
   void add(Toolpath::Kind kind, std::uint16_t tool, const QPointF& a, const QPointF& b) {
@@ -63,7 +67,7 @@ class Batches {
     QColor colour = colourOf(key < 0 ? kRapidColour : toolColour(key));
     if (layer_ == Layer::Faint) colour = faintOf(colour);
     if (!batch.lines.empty()) {
-      QPen pen(colour, 1.0);
+      QPen pen(colour, key < 0 ? 1.0 : cutWidth_);
       pen.setCosmetic(true);
       pen.setCapStyle(Qt::FlatCap);
       if (key < 0) pen.setDashPattern({4, 3});
@@ -83,6 +87,7 @@ class Batches {
 
   QPainter& painter_;
   Layer layer_;
+  double cutWidth_;
   std::map<int, Batch> batches_;
 };
 
@@ -224,7 +229,8 @@ bool drawToolpath(QPainter& painter, const Toolpath& path, const Detail* detail,
   const Detail::Level* level = detail ? detail->levelFor(kMergePixels / frame.scale) : nullptr;
   bool done = true;
   {
-    Batches batches(painter, layer);
+    const std::size_t count = detail ? detail->distinct().count() : path.moveCount();
+    Batches batches(painter, layer, count < kFewMoves ? kBoldCut : 1.0);
     ExactMoves exact(path, axes, frame, visible, batches);
     // Rapids first: the cuts are drawn over them.
     for (const Toolpath::Kind kind : {Toolpath::Kind::Rapid, Toolpath::Kind::Cut}) {
@@ -281,9 +287,9 @@ void drawScaleAndAxes(QPainter& painter, View view, const Frame& frame, const QS
   const QString label = QString::number(length, 'g', 6) + QStringLiteral(" mm");
   painter.drawText(QRectF(left.x(), left.y() - 22, std::max(px, 80.0), 16), Qt::AlignLeft | Qt::AlignBottom, label);
 
-  // The axes: each program axis as the view shows it, from one corner point.
+  // The axes: each program axis as the view shows it, from a point near the bottom right corner.
   const ViewAxes axes = axesOf(view);
-  const QPointF origin(40, picture.height() - 70);
+  const QPointF origin(picture.width() - 56, picture.height() - 30);
   const struct {
     Point direction;
     QString name;
