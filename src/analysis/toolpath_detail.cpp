@@ -195,7 +195,7 @@ std::shared_ptr<const DistinctMoves> DistinctMoves::find(const Toolpath& path, c
     if (i % kBetweenChecks == 0) {
       if (stopped(stop)) return nullptr;
       // A program that hardly repeats itself is drawn move by move; the table would only cost.
-      if (i >= (std::size_t{1} << 20) && static_cast<double>(kept.size()) > kWorthKeeping * static_cast<double>(i)) {
+      if (i >= (std::size_t{1} << 18) && static_cast<double>(kept.size()) > kWorthKeeping * static_cast<double>(i)) {
         return result;
       }
     }

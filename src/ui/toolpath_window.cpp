@@ -27,8 +27,9 @@ namespace {
 
 QString mm(double value) { return QString::number(value, 'f', 3); }
 
-// Formats a number as the program writes it: without trailing zeros.
-QString written(double value) { return QString::number(value, 'g', 10); }
+// Formats a number as the program writes it, without trailing zeros: the block table keeps F and
+// S to seven digits.
+QString written(double value) { return QString::number(value, 'g', 7); }
 
 }  // namespace
 

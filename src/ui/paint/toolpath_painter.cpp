@@ -44,14 +44,16 @@ class Batches {
   void add(Toolpath::Kind kind, std::uint16_t tool, const QPointF& a, const QPointF& b) {
     const int key = kind == Toolpath::Kind::Rapid ? -1 : tool;
     Batch& batch = batches_[key];
-    const QPointF d = b - a;
-    if (key >= 0 && std::fabs(d.x()) < 0.5 && std::fabs(d.y()) < 0.5) {
-      // A cut seen end on (a hole, a plunge) shows as a dot.
-      if (batch.dots.empty() || batch.dots.back() != b) batch.dots.push_back(b);
-    } else {
-      batch.lines.emplace_back(a, b);
-    }
+    batch.lines.emplace_back(a, b);
     if (batch.lines.size() + batch.dots.size() >= kBatch) flush(key, batch);
+  }
+  // A cut seen end on (a hole, a plunge): a small square, which would else be no line at all.
+  void addDot(std::uint16_t tool, const QPointF& at) {
+    Batch& batch = batches_[tool];
+    const QRectF dot(at.x() - 2, at.y() - 2, 4, 4);
+    if (!batch.dots.empty() && batch.dots.back() == dot) return;
+    batch.dots.push_back(dot);
+    if (batch.lines.size() + batch.dots.size() >= kBatch) flush(tool, batch);
   }
   void flushAll() {
     for (auto& [key, batch] : batches_) flush(key, batch);
@@ -60,7 +62,7 @@ class Batches {
  private:
   struct Batch {
     std::vector<QLineF> lines;
-    std::vector<QPointF> dots;
+    std::vector<QRectF> dots;
   };
 
   void flush(int key, Batch& batch) {
@@ -76,11 +78,10 @@ class Batches {
       batch.lines.clear();
     }
     if (!batch.dots.empty()) {
-      QPen pen(colour, 5);
-      pen.setCosmetic(true);
-      pen.setCapStyle(Qt::RoundCap);
-      painter_.setPen(pen);
-      painter_.drawPoints(batch.dots.data(), static_cast<int>(batch.dots.size()));
+      painter_.setPen(Qt::NoPen);
+      painter_.setBrush(colour);
+      painter_.drawRects(batch.dots.data(), static_cast<int>(batch.dots.size()));
+      painter_.setBrush(Qt::NoBrush);
       batch.dots.clear();
     }
   }
@@ -105,7 +106,16 @@ class ExactMoves {
       Box2 box;
       box.add(s.a, s.b);
       box.add(e.a, e.b);
-      if (meets(box, visible_)) batches_.add(m.kind, m.tool, frame_.toPixel(s), frame_.toPixel(e));
+      if (!meets(box, visible_)) return;
+      const QPointF from = frame_.toPixel(s);
+      const QPointF to = frame_.toPixel(e);
+      const double seenLength = std::hypot(to.x() - from.x(), to.y() - from.y());
+      if (m.kind == Toolpath::Kind::Cut && seenLength < 0.5 &&
+          machining::lineLength(path_.start(i), path_.end(i)) * frame_.scale >= 2) {
+        batches_.addDot(m.tool, to);
+      } else {
+        batches_.add(m.kind, m.tool, from, to);
+      }
       return;
     }
     const Arc arc = path_.arc(i);
