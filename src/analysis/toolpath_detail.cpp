@@ -4,6 +4,7 @@
 #include <bit>
 #include <cmath>
 #include <cstring>
+#include <optional>
 
 namespace korvane::toolpath {
 
@@ -11,9 +12,12 @@ namespace {
 
 // A level is kept only when it draws at most this share of what the finer one draws.
 constexpr double kWorthKeeping = 0.7;
-// The tolerances tried, as fractions of the view's largest extent, finest first: at the window's
-// usual size a whole program is drawn from the third; zoomed in, from the finer ones.
-constexpr double kLadder[] = {1.0 / 32768, 1.0 / 8192, 1.0 / 2048, 1.0 / 512};
+// The tolerances tried, as fractions of the view's largest extent, finest first, each twice the
+// one before: a whole program at the window's usual size is drawn from the coarser ones, a part
+// zoomed in from the finer ones. Those far finer than the program's moves merge nothing and are
+// not built.
+constexpr double kFinest = 1.0 / 65536;
+constexpr double kCoarsest = 1.0 / 256;
 // Fewer distinct moves than this are drawn one by one at any size, fast enough.
 constexpr std::size_t kFewMoves = 100000;
 // Moves are looked at this many at a time between checks of `stop`.
@@ -262,23 +266,42 @@ std::unique_ptr<Detail> Detail::build(const Toolpath& path, std::shared_ptr<cons
   if (moves.count() < kFewMoves) return detail;
   const Box2 extents = path.viewExtents(view, false);
   const double size = std::max({extents.width(), extents.height(), 1.0});
-  std::vector<Level> built;
-  for (const double share : kLadder) {
+  // How long the moves are as the view shows them, from a sample: a tolerance under half of that
+  // would keep nearly every point.
+  double seenLength = 0;
+  std::size_t sampled = 0;
+  for (std::size_t k = 0; k < moves.count(); k += std::max<std::size_t>(1, moves.count() / 10000)) {
+    const std::size_t i = moves[k];
+    const ViewPoint s = seen(path.start(i), axes);
+    const ViewPoint e = seen(path.end(i), axes);
+    seenLength += std::sqrt((e.a - s.a) * (e.a - s.a) + (e.b - s.b) * (e.b - s.b));
+    ++sampled;
+  }
+  const double typical = sampled > 0 ? seenLength / static_cast<double>(sampled) : 0;
+  // Each level is merged from the one before; a level is kept when it draws markedly less than
+  // the finer way of drawing kept before it.
+  double reference = static_cast<double>(moves.count());
+  std::optional<Level> finer;
+  for (double share = kFinest; share <= kCoarsest; share *= 2) {
+    if (size * share * 2 < typical && share * 2 <= kCoarsest) continue;
     Level level;
     level.tolerance = size * share;
-    const bool done = built.empty() ? mergeMoves(path, moves, axes, level, stop) : mergeLevel(built.back(), level, stop);
+    const bool done = finer ? mergeLevel(*finer, level, stop) : mergeMoves(path, moves, axes, level, stop);
     if (!done) return nullptr;
-    built.push_back(std::move(level));
+    if (finer && static_cast<double>(finer->vertices.size()) <= kWorthKeeping * reference) {
+      reference = static_cast<double>(finer->vertices.size());
+      pagesOf(*finer);
+      finer->vertices.shrink_to_fit();
+      finer->runs.shrink_to_fit();
+      detail->levels_.push_back(std::move(*finer));
+    }
+    finer = std::move(level);
   }
-  // Keep the levels that draw markedly less than the finer way of drawing kept before them.
-  double reference = static_cast<double>(moves.count());
-  for (Level& level : built) {
-    if (static_cast<double>(level.vertices.size()) > kWorthKeeping * reference) continue;
-    reference = static_cast<double>(level.vertices.size());
-    pagesOf(level);
-    level.vertices.shrink_to_fit();
-    level.runs.shrink_to_fit();
-    detail->levels_.push_back(std::move(level));
+  if (finer && static_cast<double>(finer->vertices.size()) <= kWorthKeeping * reference) {
+    pagesOf(*finer);
+    finer->vertices.shrink_to_fit();
+    finer->runs.shrink_to_fit();
+    detail->levels_.push_back(std::move(*finer));
   }
   return detail;
 }

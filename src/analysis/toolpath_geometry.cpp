@@ -106,15 +106,26 @@ void appendTurningAngles(const Arc& arc, const Point& direction, std::vector<dou
   if (std::fabs(du) < 1e-12 && std::fabs(dv) < 1e-12) return;  // the arc's plane faces that way
   const double fullTurn = 2 * std::numbers::pi;
   const double size = std::fabs(arc.sweep);
-  // How far along `direction` the arc goes per radian on, at `on` radians from the start: a
-  // circle's turning points lie where the radius is square to the direction; where the radius
-  // grows or the arc climbs along its normal, a few Newton steps from there find them.
-  const double radiusRate = (arc.endRadius - arc.startRadius) / arc.sweep;
+  // How far along `direction` the arc goes per radian on, at `on` radians from the start, and
+  // how fast that changes: a circle's turning points lie where the radius is square to the
+  // direction; where the radius grows or the arc climbs along its normal, a few Newton steps
+  // from there find them. (A radius that differs between the ends by less than kSameRadius, the
+  // rounding of written coordinates, changes nothing that could be seen or measured.)
+  constexpr double kSameRadius = 1e-4;
+  const double radiusRate =
+      std::fabs(arc.endRadius - arc.startRadius) > kSameRadius ? (arc.endRadius - arc.startRadius) / arc.sweep : 0;
   const double climb = dot(arc.n, direction) * (arc.endN - arc.startN) / arc.sweep;
-  const auto rate = [&](double on) {
+  const bool refine = radiusRate != 0 || std::fabs(climb) > 1e-12;
+  const auto newtonStep = [&](double on) {
     const double phi = arc.startAngle + on;
+    const double c = std::cos(phi);
+    const double sn = std::sin(phi);
     const double r = arc.startRadius + radiusRate * on;
-    return radiusRate * (du * std::cos(phi) + dv * std::sin(phi)) + r * (-du * std::sin(phi) + dv * std::cos(phi)) + climb;
+    const double along = du * c + dv * sn;
+    const double across = -du * sn + dv * c;
+    const double rate = radiusRate * along + r * across + climb;
+    const double slope = 2 * radiusRate * across - r * along;
+    return slope != 0 ? rate / slope : 0.0;
   };
   const double first = std::atan2(dv, du);  // furthest along the direction; least far half a turn on
   std::vector<double> found;
@@ -125,14 +136,12 @@ void appendTurningAngles(const Arc& arc, const Point& direction, std::vector<dou
     if (on < 0) on += fullTurn;
     for (; on < size + 0.5; on += fullTurn) {
       double at = arc.sweep >= 0 ? on : -on;
-      if (radiusRate != 0 || climb != 0) {
+      if (refine) {
         for (int step = 0; step < 8; ++step) {
-          const double h = 1e-6;
-          const double slope = (rate(at + h) - rate(at - h)) / (2 * h);
-          if (slope == 0) break;
-          const double next = at - rate(at) / slope;
-          if (std::fabs(next - at) > 0.5) break;  // off toward another turning point
-          at = next;
+          const double change = newtonStep(at);
+          if (std::fabs(change) > 0.5) break;  // off toward another turning point
+          at -= change;
+          if (std::fabs(change) < 1e-12) break;
         }
       }
       const double onward = std::fabs(at);
