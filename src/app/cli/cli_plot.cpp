@@ -2,7 +2,6 @@
 // the toolpath of a program as an SVG drawing (user units: the program's millimetres) or a PNG
 // picture, read as the time estimate reads it.
 #include <QFileInfo>
-#include <QGuiApplication>
 #include <QImageWriter>
 #include <QSaveFile>
 
