@@ -7,6 +7,7 @@
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
+#include <QMetaMethod>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSlider>
@@ -40,9 +41,10 @@ ToolpathWindow::ToolpathWindow(const QString& path, const MachineModel& machine,
   setWindowTitle(QStringLiteral("ツールパス表示 - ") + QFileInfo(path).fileName());
   buildControls();
   resize(1100, 720);
-  // The worker tells from its own thread that results wait; they are taken on this one.
-  worker_ = std::make_unique<ToolpathWorker>(
-      [this] { QMetaObject::invokeMethod(this, "takeResults", Qt::QueuedConnection); });
+  // The worker tells from its own thread that results wait; they are taken on this one. The
+  // slot is looked up here, once: the worker only posts the call.
+  const QMetaMethod take = metaObject()->method(metaObject()->indexOfSlot("takeResults()"));
+  worker_ = std::make_unique<ToolpathWorker>([this, take] { take.invoke(this, Qt::QueuedConnection); });
   canvas->setWorker(worker_.get());
   worker_->load(path, machine);
 }
