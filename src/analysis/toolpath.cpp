@@ -112,15 +112,17 @@ class ToolpathBuilder final : public ReadingObserver {
     if (arc) flags |= Toolpath::kArc;
     if (arc && m.clockwise) flags |= Toolpath::kClockwise;
     if (m.cycle) flags |= Toolpath::kCycle;
+    std::optional<toolpath::Arc> curve;
     if (arc) {
-      const double sweep = std::fabs(toolpath::arcOf(m.start, m.end, m.centre, m.plane, m.clockwise).sweep);
+      curve = toolpath::arcOf(m.start, m.end, m.centre, m.plane, m.clockwise);
+      const double sweep = std::fabs(curve->sweep);
       if (sweep >= 2 * std::numbers::pi) flags |= Toolpath::kFullTurn;
       if (sweep > std::numbers::pi) flags |= Toolpath::kLongArc;
       path_.arcs_.push_back({static_cast<std::uint32_t>(path_.moves_.size()), static_cast<float>(m.centre.x),
                              static_cast<float>(m.centre.y), static_cast<float>(m.centre.z)});
     }
     path_.moves_.push_back(packed(m.end, block, tool, kind, flags));
-    addExtents(m, kind == Toolpath::Kind::Cut);
+    addExtents(m, curve ? &*curve : nullptr, kind == Toolpath::Kind::Cut);
     haveEnd_ = true;
     lastEnd_ = m.end;
     lastMoveMinutes_ = m.minutes;
@@ -224,7 +226,7 @@ class ToolpathBuilder final : public ReadingObserver {
     return lastState_ = found->second;
   }
 
-  void addExtents(const korvane::Move& m, bool cut) {
+  void addExtents(const korvane::Move& m, const toolpath::Arc* arc, bool cut) {
     const auto add = [&](const Point& p) {
       path_.allExtents_.add(p);
       const double a = toolpath::dot(p, directions_[3]);
@@ -237,7 +239,7 @@ class ToolpathBuilder final : public ReadingObserver {
     };
     add(m.start);
     add(m.end);
-    if (m.kind != MoveKind::Arc) return;
+    if (arc == nullptr) return;
     // Most arcs lie well inside what the program has reached so far: their circle's box tells.
     const double reach = std::max(machining::lineLength(m.start, m.centre), machining::lineLength(m.end, m.centre));
     const auto inside = [&](const Box3& box, const Box2& iso) {
@@ -249,10 +251,31 @@ class ToolpathBuilder final : public ReadingObserver {
              ca - reach >= iso.minA && ca + reach <= iso.maxA && cb - reach >= iso.minB && cb + reach <= iso.maxB;
     };
     if (inside(path_.allExtents_, path_.isoAll_) && (!cut || inside(path_.cutExtents_, path_.isoCut_))) return;
-    const toolpath::Arc arc = toolpath::arcOf(m.start, m.end, m.centre, m.plane, m.clockwise);
+    // Along a direction where the arc's circle stays within the extents so far, its turning
+    // points change nothing.
+    const auto within = [&](int d, double low, double high) {
+      const double c = toolpath::dot(m.centre, directions_[static_cast<std::size_t>(d)]);
+      return c - reach >= low && c + reach <= high;
+    };
+    const auto rangeOf = [](const Box3& box, const Box2& iso, int d, double* low, double* high) {
+      const double lows[5] = {box.min.x, box.min.y, box.min.z, iso.minA, iso.minB};
+      const double highs[5] = {box.max.x, box.max.y, box.max.z, iso.maxA, iso.maxB};
+      *low = lows[d];
+      *high = highs[d];
+    };
     turning_.clear();
-    for (const Point& d : directions_) toolpath::appendTurningAngles(arc, d, turning_);
-    for (const double angle : turning_) add(arc.at(angle));
+    for (int d = 0; d < 5; ++d) {
+      double low = 0;
+      double high = 0;
+      rangeOf(path_.allExtents_, path_.isoAll_, d, &low, &high);
+      bool inner = within(d, low, high);
+      if (cut) {
+        rangeOf(path_.cutExtents_, path_.isoCut_, d, &low, &high);
+        inner = inner && within(d, low, high);
+      }
+      if (!inner) toolpath::appendTurningAngles(*arc, directions_[static_cast<std::size_t>(d)], turning_);
+    }
+    for (const double angle : turning_) add(arc->at(angle));
   }
 
   Toolpath& path_;
