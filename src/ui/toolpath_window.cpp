@@ -204,6 +204,8 @@ void ToolpathWindow::onLoaded(std::shared_ptr<const Toolpath> path, const QStrin
           });
   const std::int64_t count = toolpath_->blockCount();
   blockSlider->setRange(0, static_cast<int>(std::clamp<std::int64_t>(count - 1, 0, std::numeric_limits<int>::max())));
+  // A click beside the handle moves a fiftieth of the program; the arrow keys a block.
+  blockSlider->setPageStep(static_cast<int>(std::clamp<std::int64_t>(count / 50, 1, std::numeric_limits<int>::max())));
   for (QWidget* w : std::initializer_list<QWidget*>{viewBox, rapidsBox, cutsBox, fitButton, previousButton,
                                                     nextButton, blockSlider, blockList}) {
     w->setEnabled(count > 0);
