@@ -11,6 +11,16 @@
 #include "app/cli/terminal_view.h"
 #include "korvane/version.h"
 
+#if defined(__SANITIZE_THREAD__)
+// `plot` draws with Qt's painting, whose own thread pool Debian's Qt (built without
+// ThreadSanitizer) hands work to behind locks ThreadSanitizer cannot see: what Qt's own code
+// does is left out of a tsan build's reports, korvane's code is not.
+extern "C" const char* __tsan_default_suppressions() {
+  return "called_from_lib:libQt6Core.so.6\n"
+         "called_from_lib:libQt6Gui.so.6\n";
+}
+#endif
+
 namespace korvane::cli {
 
 std::vector<Command>& commands() {
