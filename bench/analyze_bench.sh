@@ -15,43 +15,9 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/korvane-bench.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 program=$work/bench.nc
 
-# A block of programs with every kind of block the analysis reads (rapid, linear, I/J and R
-# arcs, incremental moves, comments, feeds, M30/M99), repeated up to the size asked for.
-python3 - "$program" "$size_mb" <<'PY'
-import random, sys
-path, size_mb = sys.argv[1], int(sys.argv[2])
-rnd = random.Random(20240501)
-def num(lo, hi):
-    v = rnd.uniform(lo, hi)
-    return f"{v:.3f}" if rnd.random() < 0.8 else str(int(v * 1000))
-lines = []
-for p in range(200):
-    lines += ["%", f"O{1000 + p}", "(ROUGHING  T01 D10 FLAT END MILL)", "G90 G00 X0 Y0 Z50.", "G17 G40 G49 M08"]
-    for n in range(250):
-        r = rnd.random()
-        if r < 0.35:
-            lines.append(f"N{n * 10} G01 X{num(-200, 200)} Y{num(-200, 200)} F{rnd.choice([80, 120, 200, 350.])}")
-        elif r < 0.5:
-            lines.append(f"G02 X{num(-200, 200)} Y{num(-200, 200)} I{num(-50, 50)} J{num(-50, 50)}")
-        elif r < 0.65:
-            lines.append(f"G03 X{num(-200, 200)} Y{num(-200, 200)} R{num(-150, 150)}")
-        elif r < 0.75:
-            lines.append(f"G00 X{num(-200, 200)} Y{num(-200, 200)} Z{num(0, 50)}")
-        elif r < 0.85:
-            lines.append(f"G91 G01 Z-{num(0, 2)} F60 (PLUNGE)")
-        elif r < 0.9:
-            lines.append("G90")
-        else:
-            lines.append(f"X{num(-200, 200)} Y{num(-200, 200)}")
-    lines += ["M99" if p % 3 == 0 else "M30", "%"]
-unit = ("\r\n".join(lines) + "\r\n").encode("ascii")
-target = size_mb * 1000 * 1000
-with open(path, "wb") as f:
-    written = 0
-    while written < target:
-        f.write(unit)
-        written += len(unit)
-PY
+# A block of programs with every kind of block the analysis reads, repeated up to the size asked
+# for (bench/make_program.py).
+python3 bench/make_program.py "$program" "$size_mb"
 
 bytes=$(stat -c %s "$program")
 cat "$program" >/dev/null  # every run reads from the page cache

@@ -77,6 +77,7 @@ void MachiningState::emitRow() {
   row.cuttingLength = fixedText(totals_.cuttingMillimetres, 2);
   row.tapeLength = fixedText(static_cast<double>(characters_) * kTapePitch / 1000, 2);
   row.characters = characters_;
+  row.minutes = totals_.minutes;
   displayName_.clear();
   totals_ = {};
   characters_ = 0;

@@ -22,7 +22,7 @@ struct MachiningRow {
   QString cuttingLength;  // millimetres, "0.00"
   QString tapeLength;     // metres, "0.00"
   std::int64_t characters = 0;  // the tape characters behind the tape length
-
+  double minutes = 0;           // the time behind `time`, not rounded
 
   QStringList texts() const { return {fileName, programNumber, time, cuttingLength, tapeLength}; }
 };

@@ -3,11 +3,13 @@
 #include <QFile>
 #include <algorithm>
 #include <cstring>
+#include <deque>
 #include <vector>
 
 #include "analysis/block_splitter.h"
 #include "analysis/machining_time.h"
 #include "platform/desktop/regular_file.h"
+#include "analysis/nc_character.h"
 
 namespace korvane {
 
@@ -26,6 +28,14 @@ class PlacedReading final : public BlockConsumer {
   }
 
   void take(const BlockWords& words) override {
+    if (!batched_.empty()) {
+      // A line of a run handed on at once: its one block.
+      const BlockPlace place = batched_.front();
+      batched_.pop_front();
+      observer_.blockRead(ordinal_++, place, words);
+      state_.block(words);
+      return;
+    }
     // An empty line after a bare LF ends its (empty) block only when the next line's first
     // character comes: it is told with its own line.
     const bool earlierEmptyLine = words.length == 0 && blocksOfLine_ == 0 && emptyLineBefore_;
@@ -36,27 +46,76 @@ class PlacedReading final : public BlockConsumer {
 
   // A whole line [p, p + length) and its line end of `ending` bytes (none for a last line).
   void line(const unsigned char* p, std::int64_t length, int ending, std::int64_t offset) {
-    newLine({++lineNumber_, offset, length}, length == 0 && ending == 1 && *p == '\n');
+    const bool lineFeed = ending == 1 && p[length] == '\n';
+    const bool carriageReturn = ending == 2 || (ending == 1 && p[length] == '\r');
+    newLine({++lineNumber_, offset, length}, length == 0 && lineFeed);
+    // Lines that end one block each, within their own bytes, are handed to the splitter in runs,
+    // which it reads many times faster than line by line; the others one at a time, as they
+    // stand, so that a block they end late is told with its own line.
+    if ((lineFeed || carriageReturn) && endsOneBlock(p, length, lineFeed)) {
+      if (runBegin_ == nullptr) runBegin_ = p;  // lines come one after another: the run goes on
+      batched_.push_back(place_);
+      runEnd_ = p + length + ending;
+      after_ = lineFeed ? After::LineFeed : After::RecordEnd;
+      return;
+    }
+    handOnRun();
     splitter_.process(p, p + length + ending, true);
+    if (carriageReturn) {
+      after_ = After::RecordEnd;
+    } else if (!lineFeed || after_ == After::Unknown) {
+      after_ = After::Unknown;
+    } else {
+      // An empty line after an LF holds its LF back; any other leaves the record read on.
+      after_ = length == 0 ? After::HeldLineFeed : After::LineFeed;
+    }
   }
   // A line too long to hold at once goes in parts: where this part was taken up to (a character
   // cut by the part's end waits for the next part).
   const unsigned char* middleOfLongLine(const unsigned char* p, const unsigned char* end, std::int64_t lineStart) {
+    handOnRun();
     if (place_.line != lineNumber_ + 1) newLine({lineNumber_ + 1, lineStart, 0}, false);
+    after_ = After::Unknown;
     return splitter_.process(p, end, false);
   }
   void endOfLongLine(const unsigned char* p, std::int64_t length, int ending, std::int64_t lineStart,
                      std::int64_t lineLength) {
+    handOnRun();
     place_ = {++lineNumber_, lineStart, lineLength};
     splitter_.process(p, p + length + ending, true);
+    after_ = ending == 2 || (ending == 1 && p[length] == '\r') ? After::RecordEnd : After::Unknown;
+  }
+
+  // The lines held for a run are read now: before their bytes move, and before any line read
+  // on its own.
+  void handOnRun() {
+    if (runBegin_ != nullptr && runEnd_ != runBegin_) splitter_.process(runBegin_, runEnd_, true);
+    runBegin_ = runEnd_ = nullptr;
+    batched_.clear();
   }
 
   void finish() {
+    handOnRun();
     splitter_.finish();
     state_.finishFile();
   }
 
  private:
+  // Where the splitter stands at the start of a line: after a record's end; after an LF that
+  // ended a block, the record read on; after an empty line that followed one, its LF held back;
+  // or in a state only reading the line on its own follows.
+  enum class After { RecordEnd, LineFeed, HeldLineFeed, Unknown };
+
+  // Whether the splitter ends exactly one block within this line's bytes (an LF or a CR ends
+  // it): at a record's end always; after an LF when the line goes on long enough that the
+  // record is read on (one character before an LF, two before a CR).
+  bool endsOneBlock(const unsigned char* p, std::int64_t length, bool lineFeed) const {
+    if (after_ == After::RecordEnd) return true;
+    if (after_ != After::LineFeed) return false;
+    if (lineFeed) return length >= 1;
+    return length >= 2 && ncCharacterLength(p, length) < length;
+  }
+
   void newLine(const BlockPlace& place, bool emptyAfterLineFeed) {
     placeBefore_ = place_;
     emptyLineBefore_ = emptyLine_;
@@ -75,6 +134,10 @@ class PlacedReading final : public BlockConsumer {
   BlockPlace place_;
   std::int64_t lineNumber_ = 0;
   std::int64_t ordinal_ = 0;
+  After after_ = After::RecordEnd;
+  const unsigned char* runBegin_ = nullptr;
+  const unsigned char* runEnd_ = nullptr;
+  std::deque<BlockPlace> batched_;
 };
 
 // Reads the bytes through `read` and gives them to the reading line by line.
@@ -116,6 +179,7 @@ qint64 readLines(PlacedReading& reading, Read read, qint64 total, const ReadingP
       reading.finish();
       return 0;
     }
+    reading.handOnRun();
     if (start == 0 && size == buffer.size()) {
       // No line end in the whole buffer: what there is goes as part of one long line, but its
       // last byte (a CR may wait for its LF).

@@ -129,7 +129,7 @@ bool ListInteractions::onPress(QEvent* event) {
   const bool right = mouse->button() == Qt::RightButton;
   if (right) {
     QMenu* menu = list->count() > 0 ? window_.flistmnu : window_.flistmnu2;
-    menuRow_ = row;
+    menuRow_ = outside ? -1 : row;
     menu->exec(mouse->globalPosition().toPoint());
     menuRow_ = -1;
   }

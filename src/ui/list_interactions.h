@@ -32,8 +32,8 @@ class ListInteractions final : public QObject {
   explicit ListInteractions(MainWindow& window);
   // The row under the pointer at the last press; 0 when the list was empty then.
   int clickedRow() const { return clickedRow_; }
-  // While an item of the context menu runs: the row the menu was opened on (the nearest one
-  // when the press was off the rows); -1 otherwise.
+  // While an item of the context menu runs: the row the menu was opened on, -1 when it was on no
+  // row (the items then act on the selected rows).
   int menuRow() const { return menuRow_; }
 
  protected:

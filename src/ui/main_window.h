@@ -41,6 +41,8 @@ class Form3;
 class Form5;
 class Form6;
 class frmAbout;
+class ListInteractions;
+class ToolpathWindow;
 class frmRestart;
 class SendEngine;
 
@@ -102,6 +104,9 @@ class MainWindow : public QMainWindow, public TransferView {
   // result window for its output).
   void kakou_time();
   void kakou_time(const QStringList& paths);
+
+  // Opens the toolpath window for a file, read for the machine selected in the machine box.
+  ToolpathWindow* openToolpath(const QString& path);
 
   // While true, commands that would start a second transfer or change the list are refused.
   bool transferRunning() const { return runningTransfer_.has_value(); }
@@ -167,6 +172,7 @@ class MainWindow : public QMainWindow, public TransferView {
   QAction* flist_edit = nullptr;
   QAction* flist_dnc = nullptr;
   QAction* flist_view = nullptr;
+  QAction* flist_toolpath = nullptr;
   QAction* flist_restart = nullptr;
   QMenu* flistmnu2 = nullptr;
   QAction* flist_add2 = nullptr;
@@ -180,6 +186,7 @@ class MainWindow : public QMainWindow, public TransferView {
   void onFileInfo();
   void onMachiningTime();
   void onDnc();
+  void onToolpath();
   void onRestartSend();
   void onSend();
   void onReceive();
@@ -190,6 +197,10 @@ class MainWindow : public QMainWindow, public TransferView {
   void onAbout();
   void onMachineSelected(int position);
   void onShutdownClicked(bool checked);
+
+ signals:
+  // A toolpath window was opened: its chosen block (blockChosen) is where a restart would begin.
+  void toolpathOpened(ToolpathWindow* window);
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
@@ -251,6 +262,7 @@ class MainWindow : public QMainWindow, public TransferView {
   int rowShownForSend_ = -1;
   QStringList mailRowsForSend_;
   std::function<int(frmRestart&)> restartPresenter_;
+  ListInteractions* listInteractions_ = nullptr;
   // Windows of the window's own, created on first use (owned through Qt's parent).
   Form3* settingsDialog_ = nullptr;
   Form5* resultWindow_ = nullptr;

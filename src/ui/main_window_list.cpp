@@ -19,7 +19,7 @@ ProcessLauncher& processLauncher() {
 }
 
 void MainWindow::setUpListInteractions() {
-  new ListInteractions(*this);
+  listInteractions_ = new ListInteractions(*this);
   // The desktop opener finds out only after its start that it has no program for a folder, an
   // address or a file; the window that started it says so.
   QPointer<MainWindow> self(this);

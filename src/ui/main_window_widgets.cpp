@@ -135,6 +135,7 @@ void MainWindow::buildMenus() {
   flist_edit = addItem(flistmnu, "flist_edit", QStringLiteral("編集"));
   flist_dnc = addItem(flistmnu, "flist_dnc", QStringLiteral("ＤＮＣ変換"));
   flist_view = addItem(flistmnu, "flist_view", QStringLiteral("Viewer"));
+  flist_toolpath = addItem(flistmnu, "flist_toolpath", QStringLiteral("ツールパス表示"));
   flist_restart = addItem(flistmnu, "flist_restart", QStringLiteral("途中から送信"));
 
   flistmnu2 = new QMenu(this);
@@ -159,6 +160,7 @@ void MainWindow::connectEvents() {
   wire(flist_fname, &QAction::triggered, &MainWindow::onFileInfo);
   wire(flist_time, &QAction::triggered, &MainWindow::onMachiningTime);
   wire(flist_dnc, &QAction::triggered, &MainWindow::onDnc);
+  wire(flist_toolpath, &QAction::triggered, &MainWindow::onToolpath);
   wire(flist_restart, &QAction::triggered, &MainWindow::onRestartSend);
   wire(Cmdsend, &QPushButton::clicked, &MainWindow::onSend);
   wire(mnusend, &QAction::triggered, &MainWindow::onSend);

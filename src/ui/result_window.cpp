@@ -16,6 +16,7 @@ constexpr int kInitialWidthTwips = 11500;
 constexpr int kInitialHeightTwips = 4000;
 constexpr int kButtonWidthTwips = 1460;
 constexpr int kButtonHeightTwips = 375;
+constexpr int kToolpathButtonWidthTwips = 1800;
 }  // namespace
 
 const QStringList& Form5::columnHeaders() {
@@ -50,13 +51,35 @@ Form5::Form5(QWidget* parent) : QWidget(parent, Qt::Window) {
   Command1->resize(twipsToPx(kButtonWidthTwips, dpi), twipsToPx(kButtonHeightTwips, logicalDpiY()));
   connect(Command1, &QPushButton::clicked, this, &QWidget::close);
 
+  cmdtoolpath = new QPushButton(QStringLiteral("ツールパス表示"), this);
+  cmdtoolpath->setObjectName(QStringLiteral("cmdtoolpath"));
+  cmdtoolpath->resize(twipsToPx(kToolpathButtonWidthTwips, dpi), twipsToPx(kButtonHeightTwips, logicalDpiY()));
+  cmdtoolpath->setEnabled(false);
+  connect(cmdtoolpath, &QPushButton::clicked, this, &Form5::requestToolpath);
+  connect(ListView1, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* current) {
+    cmdtoolpath->setEnabled(current != nullptr && !current->data(0, Qt::UserRole).toString().isEmpty());
+  });
+  connect(ListView1, &QTreeWidget::itemDoubleClicked, this, &Form5::requestToolpath);
+
   resizeOuterTwips(kInitialWidthTwips, kInitialHeightTwips);
   layoutControls();
 }
 
-void Form5::appendRow(const QStringList& texts) {
+void Form5::appendRow(const QStringList& texts, const QString& path) {
   auto* item = new QTreeWidgetItem(ListView1);
   for (int i = 0; i < texts.size() && i < ListView1->columnCount(); ++i) item->setText(i, texts[i]);
+  item->setData(0, Qt::UserRole, path);
+}
+
+QString Form5::rowPath(int row) const {
+  const QTreeWidgetItem* item = ListView1->topLevelItem(row);
+  return item ? item->data(0, Qt::UserRole).toString() : QString();
+}
+
+void Form5::requestToolpath() {
+  const QTreeWidgetItem* item = ListView1->currentItem();
+  const QString path = item ? item->data(0, Qt::UserRole).toString() : QString();
+  if (!path.isEmpty()) emit toolpathRequested(path);
 }
 
 int Form5::rowCount() const { return ListView1->topLevelItemCount(); }
@@ -90,6 +113,9 @@ void Form5::layoutControls() {
   const qreal dy = logicalDpiY();
   ListView1->setGeometry(0, 0, twipsToPx(outer.width() - 120, dx), twipsToPx(outer.height() - 1080, dy));
   Command1->move(twipsToPx(outer.width() / 2 - 730, dx), twipsToPx(outer.height() - 870, dy));
+  // Beside "O  K" at the left, where there is room for it.
+  cmdtoolpath->move(twipsToPx(120, dx), twipsToPx(outer.height() - 870, dy));
+  cmdtoolpath->setVisible(120 + kToolpathButtonWidthTwips + 120 <= outer.width() / 2 - 730);
 }
 
 void Form5::resizeEvent(QResizeEvent* event) {

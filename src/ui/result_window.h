@@ -22,13 +22,20 @@ class Form5 : public QWidget {
 
   explicit Form5(QWidget* parent = nullptr);
 
-  // Adds one row below the rows already shown; texts beyond the five columns are ignored.
-  void appendRow(const QStringList& texts);
+  // Adds one row below the rows already shown; texts beyond the five columns are ignored. The
+  // file the row was measured from, when given, is what "ツールパス表示" opens for it.
+  void appendRow(const QStringList& texts, const QString& path = QString());
+  QString rowPath(int row) const;
   int rowCount() const;
   QStringList rowTexts(int row) const;
 
   QTreeWidget* ListView1 = nullptr;
   QPushButton* Command1 = nullptr;
+  // Opens the toolpath of the current row's file (also a double-click on a row).
+  QPushButton* cmdtoolpath = nullptr;
+
+ signals:
+  void toolpathRequested(const QString& path);
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
@@ -36,6 +43,7 @@ class Form5 : public QWidget {
   void closeEvent(QCloseEvent* event) override;
 
  private:
+  void requestToolpath();
   // The window's outer size (frame included) in twips.
   QSize outerTwips() const;
   void layoutControls();

@@ -167,7 +167,7 @@ TEST_F(StartUp, CaptionsAndMenus) {
             QStringList({"開く(&O)", "編集(&E)", "送信(&S)", "受信(&G)", "設定保存(&S)", "-", "終了(&X)"}));
   EXPECT_EQ(captions(w.mnuhelp), QStringList({"ﾍﾙﾌﾟ(&H)", "ﾊﾞｰｼﾞｮﾝ情報(&A)"}));
   EXPECT_EQ(captions(w.flistmnu), QStringList({"ﾌｧｲﾙ情報", "加工長、時間", "追加", "挿入", "削除", "編集",
-                                                "ＤＮＣ変換", "Viewer", "途中から送信"}));
+                                                "ＤＮＣ変換", "Viewer", "ツールパス表示", "途中から送信"}));
   EXPECT_EQ(captions(w.flistmnu2), QStringList({"追加"}));
   // Found by name, as other parts of the program and the tests look them up.
   for (const char* name : {"flistadd", "flistins", "flistdel", "cmdedit", "Cmdsend", "cmdget", "cmdportset",
@@ -176,7 +176,7 @@ TEST_F(StartUp, CaptionsAndMenus) {
   }
   for (const char* name : {"mnufileopen", "mnuedit", "mnusend", "mnuget", "mnufsave", "mnusp", "mnuexit",
                            "mnuhelphelp", "mnuhelpver", "flist_fname", "flist_time", "flist_add", "flist_ins",
-                           "flist_dell", "flist_edit", "flist_dnc", "flist_view", "flist_restart", "flist_add2"}) {
+                           "flist_dell", "flist_edit", "flist_dnc", "flist_view", "flist_toolpath", "flist_restart", "flist_add2"}) {
     EXPECT_NE(w.findChild<QAction*>(QString::fromLatin1(name)), nullptr) << name;
   }
 }
