@@ -142,6 +142,12 @@ def main():
     with tempfile.TemporaryDirectory() as work:
         env = dict(os.environ, XDG_CONFIG_HOME=work, QT_QPA_PLATFORM="offscreen")
         env.pop("windir", None)
+        # The programs written for a calculator-type control with a profile that says so.
+        calculator = os.path.join(work, "calculator")
+        os.mkdir(calculator)
+        with open(os.path.join(calculator, "korvane.ini"), "wb") as f:
+            f.write("[COM1]\r\n小数点入力=1\r\n".encode("cp932"))
+        calculator_env = dict(env, windir=calculator)
         for n in range(count):
             prog = Program(rnd, 1000 + n).build()
             fanuc, ngc = os.path.join(work, f"p{n}.nc"), os.path.join(work, f"p{n}.ngc")
@@ -157,7 +163,9 @@ def main():
             worst = 0.0
             for view, (a, b) in VIEWS.items():
                 svg = os.path.join(work, f"p{n}-{view}.svg")
-                run = subprocess.run([cli, "plot", "--view", view, fanuc, "-o", svg], capture_output=True, text=True, env=env)
+                profile = ["--profile", "1"] if prog.calculator else []
+                run = subprocess.run([cli, "plot", "--view", view] + profile + [fanuc, "-o", svg], capture_output=True,
+                                     text=True, env=calculator_env if prog.calculator else env)
                 if run.returncode != 0:
                     print(f"p{n} {view}: plot failed: {run.stderr}")
                     failed += 1
