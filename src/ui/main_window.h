@@ -188,6 +188,9 @@ class MainWindow : public QMainWindow, public TransferView {
   void onDnc();
   void onToolpath();
   void onRestartSend();
+  // The restart dialog for the program of list row `row` (or the file at `path` when no row
+  // holds it), at block `ordinal` of the file where one is chosen.
+  void openRestart(int row, const QString& path, std::optional<std::int64_t> ordinal);
   void onSend();
   void onReceive();
   void onSettings();

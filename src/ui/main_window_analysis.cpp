@@ -70,6 +70,9 @@ void MainWindow::onToolpath() {
 
 ToolpathWindow* MainWindow::openToolpath(const QString& path) {
   auto* window = new ToolpathWindow(path, machineOf(store_.profile(store_.selectedSlot())), this);
+  // 途中から送信 from the block the view has come to.
+  connect(window, &ToolpathWindow::restartRequested, this,
+          [this](const QString& file, qint64 ordinal) { openRestart(-1, file, ordinal); });
   window->show();
   emit toolpathOpened(window);
   return window;

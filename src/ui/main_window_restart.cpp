@@ -26,8 +26,21 @@ void MainWindow::onRestartSend() {
     if (List1->item(i)->isSelected()) row = i;
   }
   if (row < 0 || row >= List1->count()) return;
+  openRestart(row, List1->item(row)->text(), std::nullopt);
+}
+
+void MainWindow::openRestart(int row, const QString& path, std::optional<std::int64_t> ordinal) {
+  if (transferRunning() || DncConverter::anyRunning()) {
+    QApplication::beep();
+    return;
+  }
+  if (row < 0) {
+    for (int i = 0; i < List1->count() && row < 0; ++i) {
+      if (List1->item(i)->text() == path) row = i;
+    }
+  }
   // The program first; its subprograms may lie in any listed file, as for the DNC conversion.
-  QStringList files{List1->item(row)->text()};
+  QStringList files{path};
   for (int i = 0; i < List1->count(); ++i) {
     if (i != row) files << List1->item(i)->text();
   }
@@ -40,7 +53,11 @@ void MainWindow::onRestartSend() {
     return;
   }
   const PortProfile& profile = store_.profile(store_.selectedSlot());
+  // A block chosen in the toolpath view is one of the file's own; a program flattened for its
+  // calls numbers its blocks anew, and the operator chooses again there.
+  const bool sameBlocks = !source->flattened;
   frmRestart dialog(std::move(*source), machineOf(profile), restartOptionsOf(profile), this);
+  if (ordinal && sameBlocks) dialog.chooseBlock(*ordinal);
   const int result = restartPresenter_ ? restartPresenter_(dialog) : dialog.exec();
   if (result != QDialog::Accepted || !dialog.restart()) return;
 

@@ -190,6 +190,9 @@ void Form3::connectEvents() {
   connect(chkservice, &QCheckBox::toggled, this, [this](bool) {
     if (!filling_) edited().serviceEnabled = checkValue(chkservice);
   });
+  connect(chkrestarttool, &QCheckBox::toggled, this, [this](bool) {
+    if (!filling_) edited().restartToolChange = checkValue(chkrestarttool);
+  });
   connect(txtprgfolder, &QLineEdit::textChanged, this, [this](const QString& text) {
     if (!filling_) edited().programFolder = text;
   });
@@ -313,6 +316,7 @@ void Form3::fill() {
   chker->setChecked(asInt(p.ignorePercent) == 1);
   CheckDCD_DSR->setChecked(asInt(p.checkDcdDsr) == 1);
   chkservice->setChecked(asInt(p.serviceEnabled) == 1);
+  chkrestarttool->setChecked(asInt(p.restartToolChange) != 0);
   txtprgfolder->setText(p.programFolder);
   txtrcvfolder->setText(p.receiveFolder);
   showOption(optmachine, p.machineKind == asInt(p.machineKind) ? asInt(p.machineKind) : -1);

@@ -112,6 +112,7 @@ class Form3 : public QDialog {
   // The shop-floor service's keys of the profile.
   QGroupBox* Frame4 = nullptr;
   QCheckBox* chkservice = nullptr;
+  QCheckBox* chkrestarttool = nullptr;  // 途中再開工具交換: a restart writes T and M06
   QLabel* Label10 = nullptr;
   QLineEdit* txtprgfolder = nullptr;
   QLabel* Label11 = nullptr;

@@ -144,6 +144,8 @@ void Form3::buildControls() {
   Label18 = named(new QLabel(QStringLiteral("秒"), Frame5), "Label18");
   Label19 = named(new QLabel(QStringLiteral("小数点入力"), Frame5), "Label19");
   optpoint = optionFrame(this, Frame5, "optpoint", {QStringLiteral("最小設定単位"), QStringLiteral("電卓型")});
+  chkrestarttool = named(new QCheckBox(QStringLiteral("途中から送信で工具交換 (T, M06) を書く"), Frame5), "chkrestarttool");
+  chkrestarttool->setToolTip(QStringLiteral("外すと、途中から送信のプログラムは工具を主軸にある工具のまま始めます"));
   // What the two readings of a number without a point mean, where the operator chooses.
   optpoint->button(0)->setToolTip(QStringLiteral("小数点の無い数は最小設定単位（X1000 = 1 mm）"));
   optpoint->button(1)->setToolTip(QStringLiteral("小数点の無い数も mm（X10 = 10 mm）"));
@@ -237,6 +239,7 @@ void Form3::placeControls() {
   machine->addWidget(Label19, line, 0);
   machine->addWidget(optpoint->button(0), line, 1);
   machine->addWidget(optpoint->button(1), line, 2);
+  machine->addWidget(chkrestarttool, line + 1, 0, 1, 4);
   machine->setColumnStretch(3, 1);
 
   auto* service = compact(new QGridLayout(Frame4));

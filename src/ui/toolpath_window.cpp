@@ -131,6 +131,11 @@ void ToolpathWindow::buildControls() {
   steps->addWidget(previousButton);
   steps->addWidget(blockSlider, 1);
   steps->addWidget(nextButton);
+  restartButton = new QPushButton(QStringLiteral("途中から送信"), this);
+  restartButton->setObjectName(QStringLiteral("restartButton"));
+  restartButton->setAutoDefault(false);
+  restartButton->setToolTip(QStringLiteral("選んだブロックから再開するプログラムを作って送ります"));
+  steps->addWidget(restartButton);
   layout->addLayout(steps);
 
   extentsLabel = new QLabel(this);
@@ -146,7 +151,7 @@ void ToolpathWindow::buildControls() {
   layout->addWidget(statusLabel);
 
   for (QWidget* w : std::initializer_list<QWidget*>{viewBox, rapidsBox, cutsBox, fitButton, previousButton,
-                                                    nextButton, blockSlider, blockList}) {
+                                                    nextButton, blockSlider, blockList, restartButton}) {
     w->setEnabled(false);
   }
   connect(viewBox, &QComboBox::currentIndexChanged, this,
@@ -160,6 +165,9 @@ void ToolpathWindow::buildControls() {
   });
   connect(nextButton, &QPushButton::clicked, this, [this] {
     if (chosen_ && toolpath_ && *chosen_ + 1 < toolpath_->blockCount()) chooseBlock(*chosen_ + 1);
+  });
+  connect(restartButton, &QPushButton::clicked, this, [this] {
+    if (chosen_) emit restartRequested(path_, *chosen_);
   });
   connect(canvas, &ToolpathCanvas::measured, this, [this](const QString& text) {
     measureLabel->setText(text.isEmpty() ? QStringLiteral("2 点をクリックすると距離を表示します (右クリックで消去)") : text);
@@ -207,7 +215,7 @@ void ToolpathWindow::onLoaded(std::shared_ptr<const Toolpath> path, const QStrin
   // A click beside the handle moves a fiftieth of the program; the arrow keys a block.
   blockSlider->setPageStep(static_cast<int>(std::clamp<std::int64_t>(count / 50, 1, std::numeric_limits<int>::max())));
   for (QWidget* w : std::initializer_list<QWidget*>{viewBox, rapidsBox, cutsBox, fitButton, previousButton,
-                                                    nextButton, blockSlider, blockList}) {
+                                                    nextButton, blockSlider, blockList, restartButton}) {
     w->setEnabled(count > 0);
   }
   extentsLabel->setText(toolpath::extentsLines(*toolpath_).join(QLatin1Char('\n')));

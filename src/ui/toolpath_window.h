@@ -48,6 +48,7 @@ class ToolpathWindow : public QWidget {
   QPushButton* fitButton = nullptr;
   QPushButton* previousButton = nullptr;
   QPushButton* nextButton = nullptr;
+  QPushButton* restartButton = nullptr;  // 途中から送信 from the chosen block
   QSlider* blockSlider = nullptr;
   QLabel* blockInfo = nullptr;
   QTableView* blockList = nullptr;
@@ -61,6 +62,8 @@ class ToolpathWindow : public QWidget {
   void blockChosen(qint64 ordinal);
   // The reading ended; false when the file could not be read.
   void loaded(bool ok);
+  // 途中から送信 was pressed: the program is to be sent from the chosen block.
+  void restartRequested(const QString& path, qint64 ordinal);
 
  private slots:
   void takeResults();

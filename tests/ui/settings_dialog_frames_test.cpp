@@ -133,13 +133,14 @@ TEST_F(SettingsDialogFrames, TheEstimateFrameEditsTheMachineOfTheEditedProfile) 
   lathe.maxSpindleSpeed = 3500;
   lathe.toolChangeSeconds = 4.5;
   lathe.decimalPointInput = 1;
+  lathe.restartToolChange = 0;
   Form3& d = make();
   d.show();
   ASSERT_NE(d.Frame5, nullptr);
   EXPECT_EQ(d.Frame5->title(), QStringLiteral("加工時間の計算"));
   // 早送り速度 is edited here with the others, not elsewhere.
   for (QWidget* w : std::initializer_list<QWidget*>{d.txtrapid, d.txtspindle, d.txttoolchange, d.optmachine->button(1),
-                                                    d.optpoint->button(1)}) {
+                                                    d.optpoint->button(1), d.chkrestarttool}) {
     EXPECT_EQ(w->parentWidget(), d.Frame5) << describe(w).toStdString();
   }
 
@@ -149,6 +150,7 @@ TEST_F(SettingsDialogFrames, TheEstimateFrameEditsTheMachineOfTheEditedProfile) 
   EXPECT_EQ(d.txttoolchange->text(), QStringLiteral("4.5"));
   EXPECT_EQ(d.optmachine->checkedId(), 1);
   EXPECT_EQ(d.optpoint->checkedId(), 1);
+  EXPECT_FALSE(d.chkrestarttool->isChecked());
 
   d.selectProfile(4);  // the defaults
   EXPECT_EQ(d.txtrapid->text(), QStringLiteral("5000"));
@@ -156,6 +158,8 @@ TEST_F(SettingsDialogFrames, TheEstimateFrameEditsTheMachineOfTheEditedProfile) 
   EXPECT_EQ(d.txttoolchange->text(), QStringLiteral("0"));
   EXPECT_EQ(d.optmachine->checkedId(), 0);
   EXPECT_EQ(d.optpoint->checkedId(), 0);
+  EXPECT_TRUE(d.chkrestarttool->isChecked()) << "a restart writes T and M06 unless the profile says not";
+  d.chkrestarttool->click();
   d.optmachine->button(1)->click();
   d.optpoint->button(1)->click();
   d.txtrapid->setText(QStringLiteral("24000"));
@@ -174,6 +178,7 @@ TEST_F(SettingsDialogFrames, TheEstimateFrameEditsTheMachineOfTheEditedProfile) 
   EXPECT_EQ(saved.rapidRate, 24000);
   EXPECT_EQ(saved.maxSpindleSpeed, 6000);
   EXPECT_EQ(saved.toolChangeSeconds, 8);
+  EXPECT_EQ(saved.restartToolChange, 0);
   const IniFile ini = IniFile::load(store->iniPath());
   EXPECT_EQ(ini.value(QStringLiteral("COM4"), QStringLiteral("機械種類")), QStringLiteral("1"));
   EXPECT_EQ(ini.value(QStringLiteral("COM4"), QStringLiteral("工具交換時間")), QStringLiteral("8"));

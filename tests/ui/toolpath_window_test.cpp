@@ -23,6 +23,7 @@
 #include "support/test_files.h"
 #include "ui/result_window.h"
 #include "ui/toolpath_canvas.h"
+#include "ui/restart_dialog.h"
 #include "ui/toolpath_window.h"
 
 namespace korvane::test {
@@ -252,6 +253,33 @@ TEST_F(ToolpathFromMainWindow, TheListsMenuAndTheResultWindowOpenItForTheirFile)
   EXPECT_EQ(fromResults->filePath(), part);
   EXPECT_TRUE(waitUntil([&] { return fromResults->toolpath() != nullptr; }));
   fromResults->close();
+}
+
+TEST_F(ToolpathFromMainWindow, TheViewsBlockOpensTheRestartDialogThere) {
+  const QString part = writeTestFile(dir.path(), QStringLiteral("PART.NC"), kPocket);
+  MainWindow& w = start({part});
+  ToolpathWindow* view = nullptr;
+  QObject::connect(&w, &MainWindow::toolpathOpened, [&](ToolpathWindow* window) { view = window; });
+  w.List1->item(0)->setSelected(true);
+  w.flist_toolpath->trigger();
+  ASSERT_NE(view, nullptr);
+  ASSERT_TRUE(waitUntil([&] { return view->toolpath() != nullptr; }));
+  // Block 14 of the file is line 15: "G01 Z-2. F80", after the second tool change.
+  view->chooseBlock(14);
+  std::int64_t shown = -1;
+  QByteArray header;
+  w.setRestartDialogPresenter([&](frmRestart& dialog) {
+    if (dialog.restart()) {
+      shown = dialog.restart()->block.ordinal;
+      header = dialog.restart()->header;
+    }
+    return int(QDialog::Rejected);
+  });
+  ASSERT_TRUE(view->restartButton->isEnabled());
+  view->restartButton->click();
+  EXPECT_EQ(shown, 14);
+  EXPECT_TRUE(header.contains("T2 M06")) << header.toStdString();
+  view->close();
 }
 
 }  // namespace
