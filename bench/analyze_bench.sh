@@ -54,44 +54,9 @@ awk -v bytes="$bytes" -v wcw="$wc_wall" -v wcc="$wc_cpu" -v anw="$an_wall" -v an
   printf "peak memory: %d kB (goal: under 65536)\n", peak
 }'
 
-# A lathe program of the same size: facing and turning under G96 up to the G50 limit, G71 with its
-# shape and G70, G76 threads, grooving with G75, hand-written turning passes, repeated.
+# A lathe program of the same size (bench/make_program.py --lathe).
 lathe=$work/lathe.nc
-python3 - "$lathe" "$size_mb" <<'PY'
-import random, sys
-path, size_mb = sys.argv[1], int(sys.argv[2])
-rnd = random.Random(20261209)
-lines = []
-for p in range(100):
-    lines += ["%", f"O{2000 + p}", "(OD ROUGH AND FINISH)", "G50 S2500", "G00 X200. Z100. T0101", "G96 S180 M03", "G99",
-              "G00 X62. Z2.", "G71 U1.5 R0.5", "G71 P100 Q200 U0.4 W0.1 F0.25",
-              "N100 G00 X20.", "G01 Z-15.", "G02 X30. Z-20. R5.", "G01 Z-40.", "X45. Z-50.", "N200 X62.",
-              "G70 P100 Q200 F0.1", "G00 X200. Z100. T0303", "G97 S900", "G00 X32. Z5.",
-              "G76 P020060 Q100 R0.05", "G76 X27.4 Z-18. P1300 Q400 F2.0", "G00 X200. Z100. T0505", "G96 S120",
-              "G00 X48. Z-30.", "G75 R0.5", "G75 X36. Z-36. P2000 Q2500 F0.08", "G00 X200. Z100. T0707", "G96 S200"]
-    for n in range(400):
-        x = rnd.uniform(20, 60)
-        z = -rnd.uniform(0, 60)
-        r = rnd.random()
-        if r < 0.4:
-            lines.append(f"N{n * 10} G01 X{x:.3f} Z{z:.3f} F{rnd.choice([0.1, 0.15, 0.2, 0.3])}")
-        elif r < 0.6:
-            lines.append(f"G01 U-{rnd.uniform(0, 2):.3f} W-{rnd.uniform(0, 5):.3f}")
-        elif r < 0.75:
-            lines.append(f"G02 X{x:.3f} Z{z:.3f} R{rnd.uniform(30, 80):.3f}")
-        elif r < 0.85:
-            lines.append(f"G03 X{x:.3f} Z{z:.3f} I{rnd.uniform(-5, 5):.3f} K{rnd.uniform(-5, 5):.3f}")
-        else:
-            lines.append(f"G00 X{x + 5:.3f} Z2.")
-    lines += ["G00 X200. Z100.", "M30", "%"]
-unit = ("\r\n".join(lines) + "\r\n").encode("ascii")
-target = size_mb * 1000 * 1000
-with open(path, "wb") as f:
-    written = 0
-    while written < target:
-        f.write(unit)
-        written += len(unit)
-PY
+python3 bench/make_program.py "$lathe" "$size_mb" --lathe
 lathe_bytes=$(stat -c %s "$lathe")
 cat "$lathe" >/dev/null
 read -r lwc_wall lwc_cpu <<<"$(timed wc -l "$lathe")"

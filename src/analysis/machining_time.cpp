@@ -29,15 +29,8 @@ void MachiningTimeCalculator::computeBytes(const QString& displayName, QByteArra
 }
 
 bool MachiningTimeCalculator::computeFile(const QString& path, QString* error) {
-  if (const QString problem = regularFileProblem(path); !problem.isEmpty()) {
-    if (error) *error = problem;
-    return false;
-  }
   QFile file(path);
-  if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
-    if (error) *error = file.errorString();
-    return false;
-  }
+  if (!openProgramFile(file, error)) return false;
   state_.startFile(displayNameOf(path));
   const auto read = [&file](unsigned char* to, qint64 room) { return file.read(reinterpret_cast<char*>(to), room); };
   qint64 status = 0;

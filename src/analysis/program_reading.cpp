@@ -200,15 +200,8 @@ qint64 readLines(PlacedReading& reading, Read read, qint64 total, const ReadingP
 
 bool readProgram(const QString& path, const MachineModel& machine, ReadingObserver& observer, QString* error,
                  const ReadingProgress& progress) {
-  if (const QString problem = regularFileProblem(path); !problem.isEmpty()) {
-    if (error) *error = problem;
-    return false;
-  }
   QFile file(path);
-  if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
-    if (error) *error = file.errorString();
-    return false;
-  }
+  if (!openProgramFile(file, error)) return false;
   PlacedReading reading(displayNameOf(path), machine, observer);
   bool stopped = false;
   const qint64 status = readLines(

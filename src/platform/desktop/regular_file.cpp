@@ -11,4 +11,14 @@ QString regularFileProblem(const QString& path) {
   return QStringLiteral("通常のファイルではありません (FIFO、デバイスなど)");
 }
 
+bool openProgramFile(QFile& file, QString* error) {
+  if (const QString problem = regularFileProblem(file.fileName()); !problem.isEmpty()) {
+    if (error) *error = problem;
+    return false;
+  }
+  if (file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) return true;
+  if (error) *error = file.errorString();
+  return false;
+}
+
 }  // namespace korvane
