@@ -3,7 +3,9 @@
 # on its own pseudo-terminal, each punching a program of SIZE KB (default 200) to one
 # `korvane-cli serve` and then asking for another of the same size, all at once; then the same
 # with one machine. Checks that every program arrived whole at both ends with zero overruns and
-# prints the service's processor time, peak memory and idle cost. Builds nothing.
+# at most 10 characters after any DC3 of a reader, and prints the service's processor time
+# (also as a share of one processor over the run), peak memory and idle cost. Builds nothing.
+# SERVE_BENCH_CONSUME=CPS: the readers execute slower than the line (drip feed).
 # Usage: bench/serve_bench.sh [path/to/korvane-cli] [machines] [size in KB]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -104,6 +106,7 @@ def run(count):
     user, system, peak_kb = open(os.path.join(work, "time.txt")).read().split()[-3:]
 
     problems = []
+    after_dc3 = dc3s = 0
     for m, (text, out) in enumerate(zip(punched, outputs), start=1):
         stored = os.path.join(work, f"in{m}", f"O{1000 + m}.nc")
         if not os.path.exists(stored) or blocks(open(stored, encoding="latin-1").read()) != blocks(text):
@@ -115,23 +118,30 @@ def run(count):
             problems.append(f"machine {m}: O5000 did not arrive whole")
         if not reads or reads[-1]["overruns"] or reads[-1]["parity_errors"] or reads[-1]["incomplete_programs"]:
             problems.append(f"machine {m}: reader reports {reads[-1] if reads else 'nothing'}")
+        elif reads[-1]["max_bytes_after_dc3"] > 10:
+            problems.append(f"machine {m}: {reads[-1]['max_bytes_after_dc3']} characters after one DC3")
+        if reads:
+            after_dc3 = max(after_dc3, reads[-1]["max_bytes_after_dc3"])
+            dc3s += reads[-1]["dc3_sent"]
     log = open(os.path.join(work, "serve.log"), encoding="utf-8").read()
     stored = log.count("result=stored")
     sent = log.count("result=sent")
     subprocess.run(["rm", "-rf", work])
     return dict(machines=count, elapsed=elapsed, cpu=float(user) + float(system), peak_mb=int(peak_kb) / 1024,
-                idle_cpu=idle_cpu, stop_s=stop_s, stored=stored, sent=sent, problems=problems)
+                idle_cpu=idle_cpu, stop_s=stop_s, stored=stored, sent=sent, problems=problems,
+                after_dc3=after_dc3, dc3s=dc3s)
 
 try:
     results = [run(machines), run(1)] if machines > 1 else [run(1)]
 finally:
     # Nothing of a failed run may go on serving or punching.
     subprocess.run(["pkill", "-f", f"^{cli} (serve|machine)"], check=False)
-print(f"{'machines':>8} {'wall s':>7} {'service CPU s':>13} {'CPU/machine':>11} {'peak MB':>7} "
-      f"{'idle CPU s/5s':>13} {'stop s':>6} {'stored':>6} {'sent':>5}")
+print(f"{'machines':>8} {'wall s':>7} {'service CPU s':>13} {'% of one':>8} {'CPU/machine':>11} {'peak MB':>7} "
+      f"{'idle CPU s/5s':>13} {'stop s':>6} {'stored':>6} {'sent':>5} {'DC3s':>6} {'max after DC3':>13}")
 for r in results:
-    print(f"{r['machines']:>8} {r['elapsed']:>7.1f} {r['cpu']:>13.2f} {r['cpu'] / r['machines']:>11.2f} "
-          f"{r['peak_mb']:>7.1f} {r['idle_cpu']:>13.3f} {r['stop_s']:>6.2f} {r['stored']:>6} {r['sent']:>5}")
+    print(f"{r['machines']:>8} {r['elapsed']:>7.1f} {r['cpu']:>13.2f} {100 * r['cpu'] / r['elapsed']:>8.1f} "
+          f"{r['cpu'] / r['machines']:>11.2f} {r['peak_mb']:>7.1f} {r['idle_cpu']:>13.3f} {r['stop_s']:>6.2f} "
+          f"{r['stored']:>6} {r['sent']:>5} {r['dc3s']:>6} {r['after_dc3']:>13}")
     for p in r["problems"]:
         print("  PROBLEM:", p)
 ok = all(not r["problems"] and r["stored"] == r["machines"] and r["sent"] == r["machines"] for r in results)

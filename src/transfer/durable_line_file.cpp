@@ -4,17 +4,29 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 
 #include "platform/desktop/file_system.h"
 
 namespace korvane {
 
+namespace {
+constexpr qint64 kSyncIntervalMs = 100;
+
+qint64 nowMs() {
+  using namespace std::chrono;
+  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+}  // namespace
+
 bool DurableLineFile::open(const QString& path) {
   close();
   path_ = path;
   reason_.clear();
   whole_ = 0;
+  pending_ = false;
+  syncedAtMs_ = nowMs();
   fd_ = openFileForWriting(path);
   if (fd_ < 0) {
     reason_ = QString::fromLocal8Bit(std::strerror(errno));
@@ -49,14 +61,29 @@ bool DurableLineFile::writeLine(const QString& line) {
       return failed(n < 0 ? errno : ENOSPC);
     }
   }
-  if (const int e = syncFileData(fd_)) return failed(e);
   whole_ += bytes.size();
+  pending_ = true;
+  return nowMs() - syncedAtMs_ < kSyncIntervalMs || syncPending();
+}
+
+bool DurableLineFile::syncPending() {
+  if (fd_ < 0 || !pending_) return true;
+  pending_ = false;
+  syncedAtMs_ = nowMs();
+  if (const int e = syncFileData(fd_)) {
+    reason_ = QString::fromLocal8Bit(std::strerror(e));
+    return false;
+  }
   return true;
 }
 
-void DurableLineFile::close() {
-  if (fd_ >= 0) ::close(fd_);
+bool DurableLineFile::close() {
+  if (fd_ < 0) return true;
+  const bool synced = syncPending();
+  const bool closed = ::close(fd_) == 0 || errno == EINTR;  // NFS reports a full disk here
+  if (!closed && synced) reason_ = QString::fromLocal8Bit(std::strerror(errno));
   fd_ = -1;
+  return synced && closed;
 }
 
 QString DurableLineFile::errorText() const { return reason_ + QStringLiteral("\r\n") + path_; }

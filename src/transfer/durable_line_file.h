@@ -1,7 +1,10 @@
 #pragma once
-// A received program on disk. Each line goes to the disk as soon as it is complete, so a crash
-// or a power cut in the middle of a reception loses at most the line still arriving. A write
-// that fails part-way (a full disk) is cut back, so the file holds whole lines only.
+// A received program on disk. Each line is written as soon as it is complete, so a crash of
+// korvane (or a kill) in the middle of a reception loses at most the line still arriving. The
+// lines are pushed to the disk itself a tenth of a second apart, when a reception pauses and
+// when the file is closed, so a power cut loses at most the last moments of the line, while ten
+// machines punching at once do not ask the disk for a thousand flushes a second. A write that
+// fails part-way (a full disk) is cut back, so the file holds whole lines only.
 
 #include <QByteArray>
 #include <QString>
@@ -20,10 +23,14 @@ class DurableLineFile {
   bool isOpen() const { return fd_ >= 0; }
   // The file last opened.
   const QString& path() const { return path_; }
-  // Writes the line and CR LF and flushes both to the disk. False with errorText() on failure;
-  // the file then ends with the last line that was written whole.
+  // Writes the line and CR LF, pushed to the disk with the lines before it when the last push
+  // is a tenth of a second old. False with errorText() on failure; the file then ends with the
+  // last line that was written whole.
   bool writeLine(const QString& line);
-  void close();
+  // Pushes the lines written since the last push to the disk (a reception that pauses calls it).
+  bool syncPending();
+  // Pushes what is pending and closes. False with errorText() when the disk did not take it.
+  bool close();
   // The system's reason for the last failure, followed by CR LF and the path.
   QString errorText() const;
 
@@ -33,6 +40,8 @@ class DurableLineFile {
   int fd_ = -1;
   QString path_;
   qint64 whole_ = 0;  // bytes of the lines written whole
+  bool pending_ = false;  // lines written since the last push
+  qint64 syncedAtMs_ = 0;
   QString reason_;
 };
 

@@ -47,6 +47,37 @@ bool LineWriter::waitForEmptyOutput() {
   }
 }
 
+// A paced port takes a slice of data at a time and lets it onto the line when the line needs
+// it, holding it while the machine's DC3 does; only when it takes nothing more does the job
+// wait, and then for the whole slice, not for each byte.
+bool LineWriter::waitForRoom() {
+  if (stalled_) return false;
+  int lastCount = -1;
+  qint64 lastProgress = 0;
+  for (;;) {
+    const int room = c_.port.outputRoom();
+    if (c_.port.failure()) {
+      lost_ = true;
+      return false;
+    }
+    if (room > 0) return true;
+    c_.pump.serveEvents();
+    if (c_.cancel.load()) {
+      // Only an abort looks at what the line still holds: it gives up once that stays put.
+      const int count = c_.port.outBufferCount();
+      if (count != lastCount) {
+        lastCount = count;
+        lastProgress = c_.clock.nowMs();
+      }
+      if (c_.clock.nowMs() - lastProgress >= kAbortGraceMs) {
+        stalled_ = true;
+        return false;
+      }
+    }
+    c_.port.waitForOutput(kEventSliceMs);
+  }
+}
+
 void LineWriter::write(quint8 byte) {
   if (lost_) return;
   if (!c_.port.output(byte) && c_.port.failure()) lost_ = true;
@@ -61,7 +92,7 @@ void LineWriter::sendDataByte(quint8 byte) {
     return;
   }
   if (!waitForModemLines()) return;
-  if (!waitForEmptyOutput()) return;
+  if (!waitForRoom()) return;
   c_.pump.serveEvents();
   write(byte);
 }

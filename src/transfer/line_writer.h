@@ -27,8 +27,9 @@ class LineWriter {
  public:
   LineWriter(TransferContext& context, const PortProfile& profile) : c_(context), profile_(profile) {}
 
-  // Paced write: the optional delay, the modem-line check, then the byte only once everything
-  // queued before it has left, so flow control from the machine holds the line within one byte.
+  // Paced write: the optional delay, the modem-line check, then the byte once the port has room
+  // for it: a port that cannot pace itself has sent everything before it, so flow control from
+  // the machine holds the line within one byte; a pacing port holds it within a slice.
   void sendDataByte(quint8 byte);
   // Unpaced write: the modem-line check, then the byte.
   void sendControlByte(quint8 byte);
@@ -42,6 +43,7 @@ class LineWriter {
  private:
   bool waitForModemLines();
   bool waitForEmptyOutput();
+  bool waitForRoom();
   void write(quint8 byte);
 
   TransferContext& c_;

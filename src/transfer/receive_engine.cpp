@@ -196,6 +196,12 @@ ReceiveOutcome ReceiveEngine::receive() {
     }
     if (c_.port.inBufferCount() == 0) {
       c_.port.waitForInput(kEventSliceMs);
+      // A pause of the machine: what came so far goes to the disk now.
+      if (c_.port.inBufferCount() == 0 && !file_.syncPending()) {
+        failure_ = file_.errorText();
+        outcome = ReceiveOutcome::Failed;
+        break;
+      }
       continue;
     }
     if (!processChunk(c_.port.input())) {
@@ -229,7 +235,10 @@ ReceiveOutcome ReceiveEngine::receive() {
                      MessageIcon::Warning});
     }
   }
-  file_.close();
+  if (!file_.close() && outcome == ReceiveOutcome::Completed) {
+    outcome = ReceiveOutcome::Failed;
+    failure = file_.errorText();
+  }
   finish(outcome, failure);
   return outcome;
 }
@@ -338,8 +347,12 @@ bool ReceiveEngine::startProgram(const QString& line) {
 }
 
 bool ReceiveEngine::completeProgram() {
-  file_.close();
   written_ = -1;
+  if (!file_.close()) {
+    // The program stays under the name that says it is not whole: the disk did not take it all.
+    failure_ = file_.errorText();
+    return false;
+  }
   if (const QString reason = renameFile(file_.path(), programPath_, true); !reason.isEmpty()) {
     failure_ = reason + QStringLiteral("\r\n") + file_.path() + QStringLiteral(" -> ") + programPath_;
     return false;

@@ -22,20 +22,28 @@ QByteArray iso(const QString& text) {
 // A program body of n characters (no end of block), to fill buffers with.
 QByteArray filler(int n) { return iso(QString(n, QLatin1Char('1'))); }
 
-ReaderConfig buffered(int size, double consumeCps = 0) {
+// The cases below reckon with a margin of 16: high water 48 in a buffer of 64.
+ReaderConfig buffered(int size, double consumeCps = 0, int margin = 16) {
   ReaderConfig c;
   c.baud = 9600;  // 8N2: 11 bits a character
   c.bufferSize = size;
   c.consumeCps = consumeCps;
+  c.margin = margin;
   return c;
 }
 
-TEST(MachineReaderModel, WatermarksLeaveRoomForTheCharactersAfterDc3) {
-  EXPECT_EQ(buffered(256).highWater(), 240);
-  EXPECT_EQ(buffered(256).lowWater(), 128);
-  EXPECT_EQ(buffered(16).highWater(), 12);
-  EXPECT_LT(buffered(8).lowWater(), buffered(8).highWater());
-  EXPECT_GE(buffered(256).bufferSize - buffered(256).highWater(), kDc3Allowance);
+TEST(MachineReaderModel, WatermarksKeepTheMarginBelowFull) {
+  const int margin = ReaderConfig{}.margin;
+  EXPECT_EQ(buffered(256, 0, margin).highWater(), 256 - 32);
+  EXPECT_EQ(buffered(256, 0, margin).lowWater(), 128);
+  EXPECT_EQ(buffered(16, 0, margin).highWater(), 8);  // at most half a small buffer
+  EXPECT_LT(buffered(8, 0, margin).lowWater(), buffered(8, 0, margin).highWater());
+  ReaderConfig tight = buffered(256);
+  tight.margin = 10;
+  EXPECT_EQ(tight.highWater(), 246);
+  EXPECT_EQ(tight.bufferSize - tight.highWater(), kDc3Allowance);
+  tight.margin = 0;
+  EXPECT_EQ(tight.highWater(), 255);
 }
 
 TEST(MachineReaderModel, IdealReaderTakesEverythingAndNeverSendsFlowControl) {

@@ -27,6 +27,7 @@ struct MachineOptions {
   int buffer = 0;
   bool flow = true;
   double consume = 0;
+  int margin = kDefaultReaderMargin;
   bool requestStart = false;
   double startDelayMs = 300;
   QString store;
@@ -73,6 +74,8 @@ const QCommandLineOption buffer =
     valued("buffer", "N", "The reader's buffer in characters; 0: endless (0). At least 8 when set.");
 const QCommandLineOption noFlow = flag("no-flow", "Send no XON/XOFF: a full buffer overruns.");
 const QCommandLineOption consume = valued("consume", "CPS", "The executing rate in characters per second.");
+const QCommandLineOption margin =
+    valued("margin", "N", "DC3 when the buffer is N characters below full (32; at most half the buffer).");
 const QCommandLineOption requestStart = flag("request-start", "Ask for the program with DC1, as a control does.");
 const QCommandLineOption startDelay = valued("start-delay", "MS", "Quiet time before asking (300 ms).");
 const QCommandLineOption store = valued("store", "DIR", "Store each program read as a file in DIR.");
@@ -88,7 +91,7 @@ const QCommandLineOption ask = valued("ask", "O1234|LIST",
 }  // namespace opt
 
 void defineMachine(QCommandLineParser& parser) {
-  parser.addOptions({opt::link, opt::code, opt::baud, opt::frame, opt::buffer, opt::noFlow, opt::consume,
+  parser.addOptions({opt::link, opt::code, opt::baud, opt::frame, opt::buffer, opt::noFlow, opt::consume, opt::margin,
                      opt::requestStart, opt::startDelay, opt::store, opt::exitAfter, opt::idleExit, opt::punch,
                      opt::noWait, opt::listen, opt::rfc2217, opt::ask});
   parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("With --punch: a program to punch out."),
@@ -131,6 +134,10 @@ std::optional<MachineOptions> parseOptions(const QCommandLineParser& parser, QSt
   if (parser.isSet(opt::consume)) {
     if (!number(opt::consume, 0, &v) || v <= 0) return *problem = QStringLiteral("--consume takes characters per second"), std::nullopt;
     o.consume = v;
+  }
+  if (parser.isSet(opt::margin)) {
+    if (!number(opt::margin, 1, &v) || v != int(v)) return *problem = QStringLiteral("--margin takes a count of characters"), std::nullopt;
+    o.margin = int(v);
   }
   o.requestStart = parser.isSet(opt::requestStart);
   if (parser.isSet(opt::startDelay)) {
@@ -187,6 +194,7 @@ int runReader(const MachineOptions& o, MachineLine& pty) {
   config.bufferSize = o.buffer;
   config.xonXoff = o.flow;
   config.consumeCps = o.consume;
+  config.margin = o.margin;
   TapeReaderModel model(config);
   ReaderSessionInfo session;
 
@@ -369,7 +377,7 @@ int runMachine(const QCommandLineParser& parser) {
 
 const Registrar registrar(
     {"machine",
-     "[--link N] [--code iso|eia] [--baud B] [--frame 8N2] [--buffer N [--no-flow]] [--consume CPS]\n"
+     "[--link N] [--code iso|eia] [--baud B] [--frame 8N2] [--buffer N [--no-flow] [--margin N]] [--consume CPS]\n"
      "      [--request-start [--start-delay MS]] [--store DIR] [--exit-after N] [--idle-exit S]\n"
      "      [--punch FILE... [--no-wait]] [--ask O1234|LIST] [--listen HOST:PORT [--rfc2217]]",
      "a CNC tape reader (or, with --punch, a tape punch) on a new pseudo-terminal, or with --listen\n"

@@ -20,8 +20,6 @@ namespace {
 
 constexpr qsizetype kOutputLimit = 64 * 1024;
 constexpr qsizetype kInputLimit = 64 * 1024;
-// Characters let onto the connection ahead of the line, the depth of a 16550's transmit FIFO.
-constexpr qint64 kLineFifo = 16;
 // How long the device server may take to agree to COM port control and to take the settings.
 constexpr int kNegotiateMs = 3000;
 // Step of the waits for the kernel's send queue, which gives no wake-up when it empties.
@@ -69,8 +67,7 @@ bool NetworkSerialPort::open(PortError* error) {
                 QStringLiteral("\"%1\": %2").arg(settingsText_, problem));
   }
   line_ = *line;
-  charUs_ = std::max<qint64>(1, qint64(1'000'000) * line_.frameBits() / std::max(line_.rate, 1));
-  lineFreeAtUs_ = 0;
+  emulated_.reset(qint64(1'000'000) * line_.frameBits() / std::max(line_.rate, 1));
 
   QString holder;
   if (!lock_.acquire(address_, &holder)) {
@@ -192,13 +189,13 @@ void NetworkSerialPort::close() {
   if (fd_ >= 0 && !failure_) {
     // Lets what was written leave and reach the device server (acknowledged), and the line, so
     // that a DC4 written just before is not lost; never waits without end on a held line.
-    const qint64 pendingUs = (outQueue_.size() + wire_.size()) * charUs_;
+    const qint64 pendingUs = (outQueue_.size() + wire_.size()) * emulated_.charUs();
     const qint64 deadline = nowMs() + closeGraceMs_ + pendingUs / 1000;
     while (!failure_) {
       pump();
-      flush();
+      flush(false);
       const bool sent = outQueue_.isEmpty() && wire_.isEmpty() && tcpUnacknowledged(fd_) == 0;
-      const qint64 lineUs = lineFreeAtUs_ - nowUs();
+      const qint64 lineUs = emulated_.usUntilIdle(nowUs());
       if (sent && lineUs <= 0) break;
       const int left = msLeft(deadline);
       if (left <= 0) break;
@@ -269,28 +266,21 @@ void NetworkSerialPort::takeData(const QByteArray& bytes) {
   }
 }
 
-int NetworkSerialPort::lineRoom() const {
-  const qint64 backlogUs = std::max<qint64>(0, lineFreeAtUs_ - nowUs());
-  const qint64 backlog = (backlogUs + charUs_ - 1) / charUs_;
-  return static_cast<int>(std::max<qint64>(0, kLineFifo - backlog));
-}
-
-qint64 NetworkSerialPort::usUntilLineRoom() const {
-  return std::max<qint64>(0, lineFreeAtUs_ - (kLineFifo - 1) * charUs_ - nowUs());
-}
-
-void NetworkSerialPort::flush() {
+// The device server puts what it gets on its line at once, so the connection is given the
+// emulated line's slices. A DC3 that has arrived is read before each slice goes.
+void NetworkSerialPort::flush(bool readFirst) {
   if (fd_ < 0 || failure_) return;
-  if (!held() && !outQueue_.isEmpty()) {
-    const qsizetype n = std::min<qsizetype>(outQueue_.size(), lineRoom());
+  if (!outQueue_.isEmpty() && emulated_.sliceNow(outQueue_.size(), nowUs()) > 0) {
+    if (readFirst) pump();
+    const qsizetype n = held() ? 0 : emulated_.sliceNow(outQueue_.size(), nowUs());
     if (n > 0) {
       const QByteArrayView chunk(outQueue_.constData(), n);
       wire_ += telnet_ ? Rfc2217Client::data(chunk) : chunk.toByteArray();
-      lineFreeAtUs_ = std::max(lineFreeAtUs_, nowUs()) + n * charUs_;
+      emulated_.carried(n, nowUs());
       outQueue_.remove(0, n);
     }
   }
-  writeWire();
+  if (!wire_.isEmpty()) writeWire();
 }
 
 void NetworkSerialPort::writeWire() {
@@ -330,16 +320,20 @@ void NetworkSerialPort::lose(const QString& reason) {
 
 bool NetworkSerialPort::output(quint8 byte) {
   if (fd_ < 0 || failure_ || outQueue_.size() >= kOutputLimit) return false;
-  pump();
   outQueue_.append(static_cast<char>(byte));
-  flush();
+  flush(true);
   return !failure_;
+}
+
+int NetworkSerialPort::outputRoom() {
+  if (fd_ < 0 || failure_) return 1;  // output() then tells the caller
+  return static_cast<int>(std::max<qsizetype>(0, kPacedSliceChars - outQueue_.size()));
 }
 
 int NetworkSerialPort::outBufferCount() {
   if (fd_ < 0) return 0;
   pump();
-  flush();
+  flush(false);
   if (failure_) return 0;
   return static_cast<int>(outQueue_.size() + wire_.size()) + tcpUnsent(fd_);
 }
@@ -377,12 +371,22 @@ void NetworkSerialPort::waitForInput(int timeoutMs) {
   }
   const qint64 deadline = nowMs() + std::max(timeoutMs, 0);
   pump();
+  bool waited = false;
   while (inBuffer_.isEmpty() && !failure_) {
     const int left = msLeft(deadline);
     if (left <= 0) return;
     if (pollSocket(static_cast<short>(POLLIN | (wire_.isEmpty() ? 0 : POLLOUT)), left) <= 0) return;
+    waited = true;
     // Telnet commands alone wake us without data; they are read and the wait goes on.
     if (pump() == 0 && !failure_) sleepMs(std::min(left, kQueueStepMs));
+  }
+  // What follows the first character for a few milliseconds is taken in the same wake-up, as
+  // on a local port.
+  const qint64 gatherUs = std::min<qint64>(kInputGatherUs, qint64(msLeft(deadline)) * 1000);
+  if (waited && !failure_ && gatherUs > 0) {
+    const timespec pause{0, static_cast<long>(gatherUs) * 1000};
+    ::ppoll(nullptr, 0, &pause, nullptr);
+    pump();
   }
 }
 
@@ -393,15 +397,15 @@ void NetworkSerialPort::waitForOutput(int timeoutMs) {
   }
   const qint64 deadline = nowMs() + std::max(timeoutMs, 0);
   pump();
-  flush();
+  flush(false);
   auto pending = [this] { return outQueue_.size() + wire_.size() + (fd_ >= 0 ? tcpUnsent(fd_) : 0); };
   const qsizetype before = pending();
   while (!failure_ && before > 0) {
     const int left = msLeft(deadline);
     if (left <= 0) return;
     qint64 stepUs = qint64(left) * 1000;
-    if (!outQueue_.isEmpty() && !held() && lineRoom() == 0) {
-      stepUs = std::min(stepUs, std::max<qint64>(usUntilLineRoom(), 100));
+    if (!outQueue_.isEmpty() && !held() && emulated_.sliceNow(outQueue_.size(), nowUs()) == 0) {
+      stepUs = std::min(stepUs, std::max<qint64>(emulated_.usUntilSlice(outQueue_.size(), nowUs()), 100));
     } else if (outQueue_.isEmpty() && wire_.isEmpty()) {
       stepUs = std::min<qint64>(stepUs, kQueueStepMs * 1000);  // the kernel's queue, no wake-up
     }
@@ -409,7 +413,7 @@ void NetworkSerialPort::waitForOutput(int timeoutMs) {
     pollfd entry{fd_, static_cast<short>(readEvents() | (wire_.isEmpty() ? 0 : POLLOUT)), 0};
     if (::ppoll(&entry, 1, &timeout, nullptr) < 0) return;  // a signal: let the caller look up
     const int taken = pump();
-    flush();
+    flush(false);
     if (pending() < before) return;
     // Woken by a read of nothing new (telnet only) or by room that flow control keeps unused.
     if (entry.revents && taken == 0 && !(entry.revents & POLLIN)) sleepMs(std::min(left, kQueueStepMs));

@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "platform/network/address_lock.h"
+#include "platform/serial/line_pacer.h"
 #include "platform/serial/line_settings.h"
 #include "platform/serial/port_entry.h"
 #include "platform/serial/serial_port.h"
@@ -41,6 +42,7 @@ class NetworkSerialPort final : public SerialPort {
 
   bool output(quint8 byte) override;
   int outBufferCount() override;
+  int outputRoom() override;
   int inBufferCount() override;
   QByteArray input() override;
   bool dsrHolding() override;
@@ -67,14 +69,14 @@ class NetworkSerialPort final : public SerialPort {
   int pump();
   void takeData(const QByteArray& bytes);
   // Moves queued data onto the connection as far as the line rate and flow control allow.
-  void flush();
+  // Gives the connection the slice the emulated line may take; readFirst: read first, so that a
+  // DC3 that has arrived holds it.
+  void flush(bool readFirst);
   void writeWire();
   int pollSocket(short events, int timeoutMs);
   void lose(const QString& reason);
   bool fail(PortError* error, int number, const QString& head, const QString& detail);
   QString label() const;
-  int lineRoom() const;
-  qint64 usUntilLineRoom() const;
   void release();
 
   NetAddress address_;
@@ -97,8 +99,7 @@ class NetworkSerialPort final : public SerialPort {
   QByteArray wire_;      // bytes for the connection (escaped data and commands) it has not taken
   QByteArray inBuffer_;
   bool heldByDc3_ = false;
-  qint64 charUs_ = 1;
-  qint64 lineFreeAtUs_ = 0;
+  EmulatedLine emulated_;
   std::optional<PortError> failure_;
 };
 

@@ -41,11 +41,6 @@ qint64 nowUs() {
   return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
-// A pseudo-terminal moves bytes at once. To behave towards the far end like a UART, output is
-// let through at the line rate with this many characters ahead, the depth of a 16550's
-// transmit FIFO; the rest waits in our queue, where flow control holds it.
-constexpr qint64 kVirtualFifo = 16;
-
 // An empty read is not repeated within this time. Every wait of the port watches for input, so
 // what arrives in between is read when the next wait starts, at most a fraction of a character's
 // time later; a paced send, which looks at the port several times for each byte, no longer asks
@@ -90,6 +85,7 @@ bool PosixSerialPort::open(PortError* error) {
   if (isOpen()) return fail(error, kErrPortBusy, QStringLiteral("ポートは既に開いています"), QStringLiteral("already open"));
   failure_.reset();
   emptyReadAtUs_ = -1;
+  noModemLines_ = false;
   outQueue_.clear();
   inBuffer_.clear();
   heldByUs_ = false;
@@ -176,20 +172,11 @@ bool PosixSerialPort::open(PortError* error) {
   }
   applyModemLines();
   virtualLine_ = pacePseudoTerminals_ && pseudoTerminal;
-  charUs_ = std::max<qint64>(1, qint64(1'000'000) * line_.frameBits() / std::max(line_.rate, 1));
-  lineFreeAtUs_ = 0;
+  const qint64 charUs = std::max<qint64>(1, qint64(1'000'000) * line_.frameBits() / std::max(line_.rate, 1));
+  emulated_.reset(charUs);
+  driverPacing_.reset(charUs);
+  driverRoom_ = 0;  // asked at the first write
   return true;
-}
-
-int PosixSerialPort::virtualRoom() const {
-  if (!virtualLine_) return static_cast<int>(kOutputLimit);
-  const qint64 backlogUs = std::max<qint64>(0, lineFreeAtUs_ - nowUs());
-  const qint64 backlog = (backlogUs + charUs_ - 1) / charUs_;
-  return static_cast<int>(std::max<qint64>(0, kVirtualFifo - backlog));
-}
-
-qint64 PosixSerialPort::usUntilVirtualRoom() const {
-  return std::max<qint64>(0, lineFreeAtUs_ - (kVirtualFifo - 1) * charUs_ - nowUs());
 }
 
 void PosixSerialPort::close() {
@@ -208,7 +195,7 @@ void PosixSerialPort::drainOutput() {
   const qint64 deadline = nowMs() + closeGraceMs_ + pending * line_.frameBits() * 1000 / line_.rate;
   while (!failure_) {
     if (highBitFlow()) pumpInput();
-    flushOutput();
+    flushOutput(true);
     if (outQueue_.isEmpty() && driverQueued() <= 0) return;
     const int left = msLeft(deadline);
     if (left <= 0) return;
@@ -349,24 +336,40 @@ void PosixSerialPort::holdOutput(bool hold) {
     return;
   }
   heldByUs_ = hold;
-  if (!hold) flushOutput();
+  if (!hold) flushOutput(true);
 }
 
-void PosixSerialPort::flushOutput() {
-  if (fd_ < 0 || failure_) return;
-  const qsizetype allowed = std::min<qsizetype>(outQueue_.size(), virtualRoom());
+// Gives the line what it may take now: an emulated line a slice (or less, when less is waiting
+// and it fits), a UART's driver what keeps its queue within its bound. Without `anyAmount`, a
+// UART's driver that already holds something gets nothing until a slice has gathered, so that
+// a paced sender writes once for a slice, not once for each byte.
+void PosixSerialPort::flushOutput(bool anyAmount) {
+  if (fd_ < 0 || failure_ || outQueue_.isEmpty()) return;
+  qsizetype allowed = 0;
+  if (virtualLine_) {
+    allowed = emulated_.sliceNow(outQueue_.size(), nowUs());
+  } else {
+    // The first byte after a pause goes at once (a DC1, a request's answer); the driver is asked
+    // what it holds then, and again only when what it was known to have room for is used up.
+    const bool gathering = outQueue_.size() > 1 && outQueue_.size() < driverPacing_.slice();
+    if (!anyAmount && gathering) return;
+    if (driverRoom_ <= 0 || anyAmount || outQueue_.size() == 1) driverRoom_ = driverPacing_.room(driverQueued());
+    allowed = std::min<qsizetype>(outQueue_.size(), driverRoom_);
+  }
   qsizetype written = 0;
   while (written < allowed) {
     const ssize_t n = ::write(fd_, outQueue_.constData() + written, static_cast<size_t>(allowed - written));
     if (n > 0) {
       written += n;
-      if (virtualLine_) lineFreeAtUs_ = std::max(lineFreeAtUs_, nowUs()) + n * charUs_;
       continue;
     }
     if (n < 0 && errno == EINTR) continue;
     if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) noteError(errno);
     break;
   }
+  if (virtualLine_) emulated_.carried(written, nowUs());
+  else driverPacing_.wrote(written);
+  driverRoom_ = std::max<qsizetype>(0, driverRoom_ - written);
   outQueue_.remove(0, written);
 }
 
@@ -411,15 +414,24 @@ bool PosixSerialPort::output(quint8 byte) {
   if (highBitFlow()) pumpInput();
   const bool sevenBitPty = frames_.mode() == ReceivedFrames::Mode::SevenBitPty;
   outQueue_.append(static_cast<char>(sevenBitPty ? withParityBit(byte, line_.parity) : byte));
-  flushOutput();
+  // On an emulated line a byte that finds others waiting found no room a moment ago; it is
+  // looked at again when a slice has gathered.
+  if (!virtualLine_ || outQueue_.size() == 1 || outQueue_.size() >= kPacedSliceChars) flushOutput(false);
   return !failure_;
 }
 
 int PosixSerialPort::outBufferCount() {
   if (fd_ < 0) return 0;
   if (highBitFlow()) pumpInput();
-  flushOutput();
+  flushOutput(true);
   return static_cast<int>(outQueue_.size()) + driverQueued();
+}
+
+int PosixSerialPort::outputRoom() {
+  if (fd_ < 0 || failure_) return 1;  // output() then tells the caller
+  if (highBitFlow()) pumpInput();
+  const int slice = virtualLine_ ? kPacedSliceChars : driverPacing_.slice();
+  return static_cast<int>(std::max<qsizetype>(0, slice - outQueue_.size()));
 }
 
 int PosixSerialPort::inBufferCount() {
@@ -434,10 +446,12 @@ QByteArray PosixSerialPort::input() {
 
 bool PosixSerialPort::modemLine(int bit) {
   if (fd_ < 0 || failure_) return false;
+  // A pseudo-terminal has no modem lines; it counts as a line that is always ready. A send that
+  // checks them looks before each character, so it is asked once.
+  if (noModemLines_) return true;
   int lines = 0;
   if (::ioctl(fd_, TIOCMGET, &lines) == 0) return (lines & bit) != 0;
-  // A pseudo-terminal has no modem lines; it counts as a line that is always ready.
-  if (errno == ENOTTY) return true;
+  if (errno == ENOTTY) return noModemLines_ = true;
   noteError(errno);
   return false;
 }
@@ -455,13 +469,32 @@ void PosixSerialPort::waitForInput(int timeoutMs) {
   }
   const qint64 deadline = nowMs() + std::max(timeoutMs, 0);
   pumpInput();
+  bool waited = false;
   while (inBuffer_.isEmpty() && !failure_) {
     const int left = msLeft(deadline);
     if (left <= 0) return;
     const int revents = pollPort(POLLIN, left);
     if (revents <= 0) return;  // timed out, or a signal asks the caller to look up
+    waited = true;
     if (pumpInput() == 0) sleepMs(std::min(left, kDrainStepMs));
   }
+  if (waited && !failure_) {
+    gatherInput(deadline);
+    pumpInput();
+  }
+}
+
+// Sleeps until the line needs more (an emulated line its next slice, a UART's driver room for
+// one) or the far end's DC1/DC3 arrives, then gives it what it may take.
+// A machine punching at the line rate writes one character at a time; waking for each would
+// cost a reception a wake-up per character. Once input has come after a wait, what follows it
+// for a slice of the line is gathered and taken in the same wake-up.
+void PosixSerialPort::gatherInput(qint64 deadlineMs) {
+  const qint64 us = std::min<qint64>(kInputGatherUs, qint64(msLeft(deadlineMs)) * 1000);
+  if (us <= 0) return;
+  const timespec pause{0, static_cast<long>(us) * 1000};
+  ::ppoll(nullptr, 0, &pause, nullptr);
+  emptyReadAtUs_ = -1;
 }
 
 void PosixSerialPort::waitForOutput(int timeoutMs) {
@@ -471,46 +504,49 @@ void PosixSerialPort::waitForOutput(int timeoutMs) {
   }
   const qint64 deadline = nowMs() + std::max(timeoutMs, 0);
   if (highBitFlow()) pumpInput();
-  flushOutput();
-  if (!outQueue_.isEmpty()) {
-    const qsizetype before = outQueue_.size();
-    while (!failure_ && outQueue_.size() >= before) {
-      const int left = msLeft(deadline);
-      if (left <= 0) return;
-      const bool flowHere = highBitFlow();
-      if (virtualRoom() == 0) {
-        // The emulated line is busy: sleep until a character has left it, still seeing the far
-        // end's DC3/DC1 at once.
-        const qint64 us = std::min<qint64>(usUntilVirtualRoom(), qint64(left) * 1000);
-        const timespec timeout{static_cast<time_t>(us / 1'000'000), static_cast<long>(us % 1'000'000) * 1000};
-        pollfd entry{fd_, static_cast<short>(flowHere ? POLLIN : 0), 0};
-        if (::ppoll(&entry, 1, &timeout, nullptr) < 0) return;
-        if (entry.revents & POLLIN) emptyReadAtUs_ = -1;
-        if ((entry.revents & POLLIN) && flowHere) pumpInput();
-        flushOutput();
-        continue;
-      }
-      const int revents = pollPort(static_cast<short>(POLLOUT | (flowHere ? POLLIN : 0)), left);
-      if (revents <= 0) return;
-      const int taken = (revents & POLLIN) && flowHere ? pumpInput() : 0;
-      flushOutput();
-      // A wake-up without room to write must not turn into a busy loop.
-      if (outQueue_.size() >= before && taken == 0) sleepMs(std::min(left, kDrainStepMs));
-    }
-    return;
-  }
-  // Our queue is empty; the driver's queue drains without a wake-up, so look at it in short steps.
-  int queued = driverQueued();
-  while (queued > 0 && !failure_) {
+  const qsizetype before = outQueue_.size();
+  flushOutput(true);
+  if (outQueue_.size() < before) return;
+  int queued = virtualLine_ ? 0 : driverQueued();
+  const int queuedBefore = queued;
+  while (!failure_) {
     const int left = msLeft(deadline);
     if (left <= 0) return;
     const bool flowHere = highBitFlow();
-    const int revents = pollPort(flowHere ? POLLIN : 0, std::min(left, kDrainStepMs));
-    if (revents < 0) return;
-    if ((revents & POLLIN) && flowHere) pumpInput();
-    const int now = driverQueued();
-    if (now < queued) return;
-    queued = now;
+    qint64 us = qint64(left) * 1000;
+    short events = flowHere ? POLLIN : 0;
+    if (virtualLine_) {
+      if (outQueue_.isEmpty()) return;  // a pseudo-terminal holds nothing of its own
+      const qint64 untilSlice = emulated_.usUntilSlice(outQueue_.size(), nowUs());
+      // Room on the emulated line that a write could not use: the terminal is stopped (the far
+      // end's DC3 through the driver's IXON) and says when it can take bytes again.
+      if (untilSlice == 0) events |= POLLOUT;
+      else us = std::min(us, untilSlice);
+    } else {
+      if (outQueue_.isEmpty() && queued <= 0) return;
+      us = std::min(us, driverPacing_.nextLookUs(queued, outQueue_.size()));
+    }
+    const timespec timeout{static_cast<time_t>(us / 1'000'000), static_cast<long>(us % 1'000'000) * 1000};
+    pollfd entry{fd_, events, 0};
+    if (::ppoll(&entry, 1, &timeout, nullptr) < 0) return;  // a signal: let the caller look up
+    // A wait that watched the input and ended without any has just read nothing, as it were.
+    if (entry.revents & POLLIN) emptyReadAtUs_ = -1;
+    else if (events & POLLIN) emptyReadAtUs_ = nowUs();
+    if (entry.revents & (POLLHUP | POLLERR | POLLNVAL)) {
+      recordLoss(entry.revents & POLLHUP ? QStringLiteral("the device hung up") : osText(EIO));
+      return;
+    }
+    if ((entry.revents & POLLIN) && flowHere) pumpInput();
+    flushOutput(true);
+    if (outQueue_.size() < before) return;
+    if (!virtualLine_) {
+      queued = driverQueued();
+      if (outQueue_.isEmpty() && queued < queuedBefore) return;
+    } else if ((events & POLLOUT) && !(entry.revents & POLLOUT) && !(entry.revents & POLLIN)) {
+      return;  // the wait timed out
+    } else if ((entry.revents & POLLOUT) && outQueue_.size() >= before) {
+      sleepMs(std::min(left, kDrainStepMs));  // writable, yet the write took nothing: never spin
+    }
   }
 }
 

@@ -5,12 +5,14 @@
 // driver's IXON and a stop by tcflow do not release each other, so then all four bytes (0x11,
 // 0x13, 0x91, 0x93) are taken out of the input here and act through tcflow. Output goes through
 // a small queue of our own so that a byte write never blocks, even while the far end holds the
-// line.
+// line. Output is paced in slices (see line_pacer.h): a pseudo-terminal on an emulated line, a
+// UART with a short driver queue.
 
 #include <QByteArray>
 #include <QString>
 #include <functional>
 
+#include "platform/serial/line_pacer.h"
 #include "platform/serial/line_settings.h"
 #include "platform/serial/received_frames.h"
 #include "platform/serial/serial_port.h"
@@ -43,6 +45,7 @@ class PosixSerialPort final : public SerialPort {
 
   bool output(quint8 byte) override;
   int outBufferCount() override;
+  int outputRoom() override;
   int inBufferCount() override;
   QByteArray input() override;
   bool dsrHolding() override;
@@ -70,8 +73,9 @@ class PosixSerialPort final : public SerialPort {
   // Reads everything the driver holds into inBuffer_; gives the number of bytes read.
   int pumpInput();
   void takeInput(const char* bytes, qsizetype count);
+  void gatherInput(qint64 deadlineMs);
   void holdOutput(bool hold);
-  void flushOutput();
+  void flushOutput(bool anyAmount);
   int driverQueued();
   bool modemLine(int bit);
   // poll() on the port: the revents, 0 on timeout, -1 when a signal interrupted the wait.
@@ -82,8 +86,6 @@ class PosixSerialPort final : public SerialPort {
   bool fail(PortError* error, int number, const QString& head, const QString& detail);
   void drainOutput();
   void releaseDevice();
-  int virtualRoom() const;
-  qint64 usUntilVirtualRoom() const;
 
   DeviceResolver resolver_;
   int number_ = 1;
@@ -105,8 +107,10 @@ class PosixSerialPort final : public SerialPort {
   bool heldByUs_ = false;  // output stopped with tcflow after a 0x93
   bool pacePseudoTerminals_ = true;
   bool virtualLine_ = false;  // a pseudo-terminal, paced to the line rate by us
-  qint64 charUs_ = 1;         // one character's time on the line
-  qint64 lineFreeAtUs_ = 0;   // when the emulated line has sent everything given to it
+  bool noModemLines_ = false;  // the device said it has none (a pseudo-terminal)
+  EmulatedLine emulated_;
+  DriverQueuePacing driverPacing_;
+  int driverRoom_ = 0;  // what the driver may still be given, as last seen, less what it was given since
   qint64 emptyReadAtUs_ = -1;  // when a read last found nothing; -1 after data or a wake-up for input
   std::optional<PortError> failure_;
 };

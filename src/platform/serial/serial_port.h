@@ -63,6 +63,10 @@ class SerialPort {
   virtual bool output(quint8 byte) = 0;
   // Bytes queued and not yet on the line, including what the driver still holds.
   virtual int outBufferCount() = 0;
+  // Bytes a paced sender may give now and still have flow control hold the line within what a
+  // reader allows after its DC3. A port that paces in slices takes a slice at a time and sends
+  // it when the line needs it; by default the next byte waits until the last has left.
+  virtual int outputRoom() { return outBufferCount() == 0 ? 1 : 0; }
   virtual int inBufferCount() = 0;
   // Every waiting received byte, removed from the input.
   virtual QByteArray input() = 0;
@@ -72,7 +76,8 @@ class SerialPort {
 
   // Block until input is waiting or timeoutMs passes. Returns at once if input is waiting.
   virtual void waitForInput(int timeoutMs) = 0;
-  // Block until queued output makes progress (or may have), or timeoutMs passes.
+  // Block until queued output makes progress (or may have), or timeoutMs passes. A pacing port
+  // sleeps until the line needs its next slice.
   virtual void waitForOutput(int timeoutMs) = 0;
 
   // Set once the device failed while open (unplugged adapter, I/O error); stays until close.

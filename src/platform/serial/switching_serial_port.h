@@ -31,6 +31,7 @@ class SwitchingSerialPort final : public SerialPort {
 
   bool output(quint8 byte) override { return active_ && active_->output(byte); }
   int outBufferCount() override { return active_ ? active_->outBufferCount() : 0; }
+  int outputRoom() override { return active_ ? active_->outputRoom() : 1; }
   int inBufferCount() override { return active_ ? active_->inBufferCount() : 0; }
   QByteArray input() override { return active_ ? active_->input() : QByteArray(); }
   bool dsrHolding() override { return active_ && active_->dsrHolding(); }

@@ -48,6 +48,7 @@ QJsonObject readerSummary(const TapeReaderModel& model, const ReaderSessionInfo&
   o[QStringLiteral("take_rate_cps")] = rounded(c.takeRate());
   o[QStringLiteral("buffer")] = c.bufferSize;
   o[QStringLiteral("flow")] = c.bufferSize > 0 && c.xonXoff ? QStringLiteral("xon") : QStringLiteral("none");
+  o[QStringLiteral("margin")] = c.effectiveMargin();
   o[QStringLiteral("high_water")] = c.highWater();
   o[QStringLiteral("low_water")] = c.lowWater();
   o[QStringLiteral("characters")] = double(s.characters);

@@ -18,9 +18,14 @@ double ReaderConfig::takeRate() const {
   return line;
 }
 
+int ReaderConfig::effectiveMargin() const {
+  if (bufferSize <= 0) return 0;
+  return std::clamp(margin, 1, std::max(1, bufferSize / 2));
+}
+
 int ReaderConfig::highWater() const {
   if (bufferSize <= 0) return 0;
-  return bufferSize - std::clamp(bufferSize / 4, 1, 16);
+  return bufferSize - effectiveMargin();
 }
 
 int ReaderConfig::lowWater() const {

@@ -15,6 +15,9 @@
 
 namespace korvane {
 
+// Characters a reader keeps free below full when it raises DC3 unless told otherwise.
+inline constexpr int kDefaultReaderMargin = 32;
+
 struct ReaderConfig {
   TapeCode code = TapeCode::Iso;
   MachineFrame frame;
@@ -22,12 +25,15 @@ struct ReaderConfig {
   int bufferSize = 0;       // 0: an ideal reader with an endless buffer and no flow control
   bool xonXoff = true;      // with a buffer: DC3 at high water, DC1 at low water
   double consumeCps = 0;    // drip feed while executing; 0: as fast as the line rate
+  int margin = kDefaultReaderMargin;  // room kept free when DC3 goes out
 
   // The rate at which the reader takes characters; 0 when unlimited.
   double takeRate() const;
-  // DC3 when the buffer holds this many characters: room for the characters a sender may
-  // still send after DC3 (up to 16, a quarter of a small buffer).
+  // DC3 when the buffer holds this many characters: the margin below full, as a real reader
+  // keeps room for what a sender still sends after DC3 (at most half of a small buffer).
   int highWater() const;
+  // The margin in force: at least one character, at most half the buffer.
+  int effectiveMargin() const;
   // DC1 when the buffer has drained to this level: half the buffer, so a sender has the time
   // of half a buffer of characters to resume before the reader runs dry.
   int lowWater() const;

@@ -38,6 +38,7 @@ class HeldPort final : public SerialPort {
 
   bool output(quint8 byte) override { return line_.output(byte); }
   int outBufferCount() override { return line_.outBufferCount(); }
+  int outputRoom() override { return line_.outputRoom(); }
   int inBufferCount() override { return int(putBack_.size()) + line_.inBufferCount(); }
   QByteArray input() override;
   bool dsrHolding() override { return line_.dsrHolding(); }

@@ -150,6 +150,8 @@ void MachineService::run() {
     }
     if (port_.inBufferCount() == 0) {
       port_.waitForInput(kIdleSliceMs);
+      // A pause of the machine: what came so far goes to the disk now.
+      if (port_.inBufferCount() == 0 && fileProblem_.isEmpty() && !file_.syncPending()) fileProblem_ = file_.errorText();
       const bool quiet = port_.inBufferCount() == 0 && clock_.nowMs() - lastByteMs_ >= times_.quietLimitMs;
       if (inTape_ && quiet) tapeBroken(QStringLiteral("%1 秒間データが来ませんでした").arg(seconds(times_.quietLimitMs)));
       // A label whose tape never came, or the rest of a block without its end: no program either way.
@@ -242,7 +244,7 @@ QString MachineService::takeParityFaults() {
 }
 
 void MachineService::tapeEnded() {
-  file_.close();
+  if (!file_.close() && fileProblem_.isEmpty()) fileProblem_ = file_.errorText();
   inTape_ = false;
   atBlockBoundary_ = true;
   if (midBlock_) {
@@ -302,7 +304,7 @@ void MachineService::tapeBroken(const QString& reason) {
     if (fileProblem_.isEmpty() && !file_.writeLine(lineText_)) fileProblem_ = file_.errorText();
     lines_ << std::exchange(lineText_, QString());
   }
-  file_.close();
+  if (!file_.close() && fileProblem_.isEmpty()) fileProblem_ = file_.errorText();
   inTape_ = false;
   atBlockBoundary_ = false;  // the machine may go on where it stopped
   const QString parity = takeParityFaults();
