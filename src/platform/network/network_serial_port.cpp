@@ -67,7 +67,8 @@ bool NetworkSerialPort::open(PortError* error) {
                 QStringLiteral("\"%1\": %2").arg(settingsText_, problem));
   }
   line_ = *line;
-  emulated_.reset(qint64(1'000'000) * line_.frameBits() / std::max(line_.rate, 1));
+  emulated_.reset(qint64(1'000'000) * line_.frameBits() / std::max(line_.rate, 1), kNetworkAheadChars,
+                  kNetworkReserveChars);
 
   QString holder;
   if (!lock_.acquire(address_, &holder)) {
@@ -327,7 +328,7 @@ bool NetworkSerialPort::output(quint8 byte) {
 
 int NetworkSerialPort::outputRoom() {
   if (fd_ < 0 || failure_) return 1;  // output() then tells the caller
-  return static_cast<int>(std::max<qsizetype>(0, kPacedSliceChars - outQueue_.size()));
+  return static_cast<int>(std::max<qsizetype>(0, emulated_.slice() - outQueue_.size()));
 }
 
 int NetworkSerialPort::outBufferCount() {

@@ -30,29 +30,41 @@ inline constexpr int kPacedSliceChars = kPacedAheadChars - kPacedReserveChars;
 // character, and a reply to the machine is late by no more than this.
 inline constexpr qint64 kInputGatherUs = 8000;
 
+// Behind a device server a DC3 reaches korvane later than on a local line: the server gathers
+// the machine's data before it forwards it (ser2net's chardelay), the more so the less often
+// korvane's data wakes it. Less is let under way there and in smaller slices, so that the
+// reader's allowance still holds: five characters, two at a wake-up (with ser2net 4.3 in front
+// of a reader at 38400 baud: at most 10 after a DC3, where slices of four let 12 through).
+inline constexpr int kNetworkAheadChars = 5;
+inline constexpr int kNetworkReserveChars = 3;
+
 // The line of a link that moves bytes at once: when the characters given to it would have left
 // a UART at the line rate. Times in microseconds on the caller's monotonic clock.
 class EmulatedLine {
  public:
-  void reset(qint64 charUs) {
+  void reset(qint64 charUs, int ahead = kPacedAheadChars, int reserve = kPacedReserveChars) {
     charUs_ = std::max<qint64>(1, charUs);
     freeAtUs_ = 0;
+    ahead_ = std::max(2, ahead);
+    slice_ = std::clamp(ahead_ - reserve, 1, ahead_);
   }
   qint64 charUs() const { return charUs_; }
+  // What one wake-up gives the line.
+  int slice() const { return slice_; }
   // Characters given and not yet carried, counting one that is partly sent as whole.
   qint64 backlog(qint64 nowUs) const { return (std::max<qint64>(0, freeAtUs_ - nowUs) + charUs_ - 1) / charUs_; }
   // Characters that may be given now.
-  int room(qint64 nowUs) const { return int(std::max<qint64>(0, kPacedAheadChars - backlog(nowUs))); }
+  int room(qint64 nowUs) const { return int(std::max<qint64>(0, ahead_ - backlog(nowUs))); }
   // A slice of waiting output (of `waiting` characters) goes only when all of it, or a whole
   // slice, fits: smaller pieces would cost a wake-up each.
   int sliceNow(qint64 waiting, qint64 nowUs) const {
     const int fits = room(nowUs);
-    return fits >= std::min<qint64>(waiting, kPacedSliceChars) ? int(std::min<qint64>(waiting, fits)) : 0;
+    return fits >= std::min<qint64>(waiting, slice_) ? int(std::min<qint64>(waiting, fits)) : 0;
   }
   // Microseconds until a slice of `waiting` characters goes, by sliceNow.
   qint64 usUntilSlice(qint64 waiting, qint64 nowUs) const {
-    const qint64 need = std::min<qint64>(waiting, kPacedSliceChars);
-    return std::max<qint64>(0, freeAtUs_ - (kPacedAheadChars - need) * charUs_ - nowUs);
+    const qint64 need = std::min<qint64>(waiting, slice_);
+    return std::max<qint64>(0, freeAtUs_ - (ahead_ - need) * charUs_ - nowUs);
   }
   qint64 usUntilIdle(qint64 nowUs) const { return std::max<qint64>(0, freeAtUs_ - nowUs); }
   void carried(qint64 count, qint64 nowUs) { freeAtUs_ = std::max(freeAtUs_, nowUs) + count * charUs_; }
@@ -60,6 +72,8 @@ class EmulatedLine {
  private:
   qint64 charUs_ = 1;
   qint64 freeAtUs_ = 0;
+  int ahead_ = kPacedAheadChars;
+  int slice_ = kPacedSliceChars;
 };
 
 // A UART's driver paces the line itself and holds its queue on the far end's DC3 (IXON, or a
