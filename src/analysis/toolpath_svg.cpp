@@ -221,14 +221,14 @@ bool writeSvg(const Toolpath& path, const SvgOptions& options, QIODevice& out) {
   const double margin = size * 0.04;
   QByteArray head = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<svg xmlns=\"http://www.w3.org/2000/svg\" version=\"1.1\"";
   head += " width=\"" + QByteArray::number(options.width) + "\" height=\"" + QByteArray::number(options.height) + '"';
+  // The drawing's frame, left, top (SVG's y grows downward), width and height: the view box and
+  // the background are the same rectangle.
+  const double frame[] = {box.minA - margin, -(box.maxB + margin), box.width() + 2 * margin, box.height() + 2 * margin};
   head += " viewBox=\"";
-  appendNumber(head, box.minA - margin);
-  head += ' ';
-  appendNumber(head, -(box.maxB + margin));
-  head += ' ';
-  appendNumber(head, box.width() + 2 * margin);
-  head += ' ';
-  appendNumber(head, box.height() + 2 * margin);
+  for (int i = 0; i < 4; ++i) {
+    if (i > 0) head += ' ';
+    appendNumber(head, frame[i]);
+  }
   head += "\">\n<title>" + escaped(options.title) + "</title>\n";
   head += "<desc>Toolpath, view " + viewName(options.view) +
           ". User units are millimetres of the program; x is the view's first axis, y is minus its second "
@@ -242,14 +242,10 @@ bool writeSvg(const Toolpath& path, const SvgOptions& options, QIODevice& out) {
           ";stroke-width:1;stroke-dasharray:4 3}.later-feed,.later-rapid{opacity:0.25}"
           ".centre-line{stroke:" +
           colourText(kCentreLineColour) + ";stroke-width:1;stroke-dasharray:12 3 2 3}</style>\n";
-  head += "<rect x=\"";
-  appendNumber(head, box.minA - margin);
-  head += "\" y=\"";
-  appendNumber(head, -(box.maxB + margin));
-  head += "\" width=\"";
-  appendNumber(head, box.width() + 2 * margin);
-  head += "\" height=\"";
-  appendNumber(head, box.height() + 2 * margin);
+  for (int i = 0; const char* field : {"<rect x=\"", "\" y=\"", "\" width=\"", "\" height=\""}) {
+    head += field;
+    appendNumber(head, frame[i++]);
+  }
   head += "\" fill=\"" + colourText(kBackground) + "\"/>\n";
   if (options.view == View::Lathe) {
     head += "<path class=\"centre-line\" d=\"M";

@@ -10,9 +10,9 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
-#include <QStringEncoder>
 #include <QTemporaryDir>
 
+#include "support/cp932_iconv.h"
 #include "support/pty_pair.h"
 #include "support/test_files.h"
 
@@ -51,12 +51,8 @@ TEST_P(CliDripFeed, EveryCharacterArrivesWithinTheReadersAllowanceAfterEachDc3) 
   TempWindir windir;
   QTemporaryDir work;
   ASSERT_TRUE(windir.ok() && work.isValid());
-  {
-    QStringEncoder sjis("Shift_JIS");
-    QFile ini(windir.iniPath());
-    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
-    ini.write(sjis.encode(QStringLiteral("[COM1]\r\nｽﾋﾟｰﾄﾞ=%1\r\nｽﾄｯﾌﾟﾋﾞｯﾄ=2\r\nﾊﾝﾄﾞｼｪｲｸ=1\r\nStopCode=1\r\n").arg(baud)));
-  }
+  writeTestFile(windir.path(), "korvane.ini",
+                iconvEncodeCp932(QStringLiteral("[COM1]\r\nｽﾋﾟｰﾄﾞ=%1\r\nｽﾄｯﾌﾟﾋﾞｯﾄ=2\r\nﾊﾝﾄﾞｼｪｲｸ=1\r\nStopCode=1\r\n").arg(baud)));
   // About 1.2 s of executing at half the line rate, which fills the reader's buffer of 64
   // characters many times over.
   const QString text = program(int(lineCps * 0.6));

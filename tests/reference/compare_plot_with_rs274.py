@@ -17,7 +17,7 @@ import sys
 import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from compare_with_rs274 import Program  # noqa: E402
+from compare_with_rs274 import Program, run_rs274  # noqa: E402
 
 WITHIN = 0.01  # mm
 STEPS = 4096  # points an arc is walked in
@@ -26,21 +26,11 @@ VIEWS = {"top": (0, 1), "front": (0, 2), "side": (1, 2)}  # the axes across and 
 
 def rs274_cut_points(root, path):
     """The points of every cutting move rs274 makes, arcs walked finely, in mm."""
-    env = dict(os.environ, LD_LIBRARY_PATH=os.path.join(root, "usr/lib"))
-    work = os.path.dirname(path)
-    tools = os.path.join(work, "tool.tbl")
-    variables = os.path.join(work, "rs274.var")
-    if not os.path.exists(tools):
-        with open(tools, "w") as f:
-            f.write("T1 P1 D10 Z0 ;\n")
-        with open(variables, "w") as f:
-            f.write("5220 1\n")
-    run = subprocess.run([os.path.join(root, "usr/bin/rs274"), "-t", tools, "-v", variables, "-g", path],
-                         capture_output=True, text=True, env=env, stdin=subprocess.DEVNULL, timeout=60, cwd=work)
-    if run.stderr.replace("executing", "").strip():
-        return None, run.stderr
+    out, complaint = run_rs274(root, path)
+    if complaint:
+        return None, complaint
     pos, unit, plane, points = [0.0, 0.0, 0.0], 1.0, "XY", []
-    for line in run.stdout.splitlines():
+    for line in out.splitlines():
         m = re.search(r"N[.0-9]+\s+(\w+)\((.*)\)", line)
         if not m:
             continue
@@ -79,7 +69,7 @@ def rs274_cut_points(root, path):
             new = list(pos)
             new[idx[0]], new[idx[1]], new[idx[2]] = fe, se, ae
             pos = new
-    return points, run.stdout
+    return points, out
 
 
 def svg_feed_box(svg):

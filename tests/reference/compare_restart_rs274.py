@@ -28,6 +28,9 @@ import subprocess
 import sys
 import tempfile
 
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from compare_with_rs274 import run_rs274  # noqa: E402
+
 MARK = "(RSTB)"
 
 
@@ -170,17 +173,7 @@ def rs274_moves(root, work, ngc_text, name):
     path = os.path.join(work, name)
     with open(path, "w") as f:
         f.write(ngc_text)
-    tools = os.path.join(work, "tool.tbl")
-    if not os.path.exists(tools):
-        with open(tools, "w") as f:
-            for t in range(1, 21):
-                f.write(f"T{t} P{t} D0.4 Z0 ;\n")
-        with open(os.path.join(work, "rs274.var"), "w") as f:
-            f.write("5220 1\n")
-    env = dict(os.environ, LD_LIBRARY_PATH=os.path.join(root, "usr/lib"))
-    run = subprocess.run([os.path.join(root, "usr/bin/rs274"), "-t", tools, "-v", os.path.join(work, "rs274.var"), "-g", path],
-                         capture_output=True, text=True, env=env, stdin=subprocess.DEVNULL, timeout=60, cwd=work)
-    complaint = run.stderr.replace("executing", "").strip()
+    out, complaint = run_rs274(root, path, "".join(f"T{t} P{t} D0.4 Z0 ;\n" for t in range(1, 21)))
     moves = []  # (kind, end, feed, per_rev, speed, tool, marked)
     pos = [0.0, 0.0, 0.0]
     unit = 1.0
@@ -189,7 +182,7 @@ def rs274_moves(root, work, ngc_text, name):
     speed = 0.0
     tool = 0
     marked = False
-    for line in run.stdout.splitlines():
+    for line in out.splitlines():
         m = re.search(r"N[.0-9]+\s+(\w+)\((.*)\)", line)
         if not m:
             continue

@@ -164,20 +164,25 @@ class Program:
         self.both(f"G80 G00 Z{self.c(10, 30)}")
 
 
-def rs274_figures(root, path):
+def run_rs274(root, path, tools_text="T1 P1 D10 Z0 ;\n"):
+    """rs274's canonical calls for the program at path, and what it complained of (empty when
+    nothing). Its tool table and variables are written beside the program once."""
     env = dict(os.environ, LD_LIBRARY_PATH=os.path.join(root, "usr/lib"))
     work = os.path.dirname(path)
     tools = os.path.join(work, "tool.tbl")
     variables = os.path.join(work, "rs274.var")
     if not os.path.exists(tools):
         with open(tools, "w") as f:
-            f.write("T1 P1 D10 Z0 ;\n")
+            f.write(tools_text)
         with open(variables, "w") as f:
             f.write("5220 1\n")
     run = subprocess.run([os.path.join(root, "usr/bin/rs274"), "-t", tools, "-v", variables, "-g", path],
                          capture_output=True, text=True, env=env, stdin=subprocess.DEVNULL, timeout=60, cwd=work)
-    out = run.stdout
-    complaint = run.stderr.replace("executing", "").strip()
+    return run.stdout, run.stderr.replace("executing", "").strip()
+
+
+def rs274_figures(root, path):
+    out, complaint = run_rs274(root, path)
     if complaint:
         out += "\nerror: " + complaint
     pos = [0.0, 0.0, 0.0]
