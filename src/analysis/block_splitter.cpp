@@ -6,6 +6,7 @@
 
 #include "analysis/line_characters.h"
 #include "analysis/nc_character.h"
+#include "analysis/wide_registers.h"
 
 namespace korvane {
 
@@ -152,6 +153,7 @@ qint64 BlockSplitter::stream(const std::function<qint64(unsigned char*, qint64)>
     if (count < 0) return count;
     const bool atEnd = count == 0;
     const unsigned char* end = buffer_.data() + kept + count;
+    releaseWideRegisters();  // the read's copy may have left them in use, and the blocks are measured now
     const unsigned char* stopped = process(buffer_.data(), end, atEnd);
     kept = static_cast<size_t>(end - stopped);
     std::memmove(buffer_.data(), stopped, kept);

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "analysis/line_characters.h"
+#include "analysis/wide_registers.h"
 
 namespace korvane {
 
@@ -220,6 +221,7 @@ qint64 ChunkPipeline::run(const Read& read, const Measure& measure) {
     // Measuring comes first: only this thread does it, and it frees the slots.
     if (Slot* next = slotOf(nextToMeasure_); next && next->state == Slot::State::Split) {
       lock.unlock();
+      releaseWideRegisters();  // the copies of reading and splitting left them in use
       measure(std::span<const BlockWords>(next->blocks.get(), next->blockCount));
       lock.lock();
       next->state = Slot::State::Free;

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "analysis/decimal_format.h"
+#include "analysis/wide_registers.h"
 
 namespace korvane {
 
@@ -83,6 +84,7 @@ void MachiningState::emitRow() {
   characters_ = 0;
   if (observer_) observer_->rowEnded(row);
   onRow_(row);
+  releaseWideRegisters();  // the row's texts were copied, and the next program is measured now
 }
 
 }  // namespace korvane

@@ -10,6 +10,7 @@
 #include "analysis/machining_time.h"
 #include "platform/desktop/regular_file.h"
 #include "analysis/nc_character.h"
+#include "analysis/wide_registers.h"
 
 namespace korvane {
 
@@ -151,6 +152,7 @@ qint64 readLines(PlacedReading& reading, Read read, qint64 total, const ReadingP
   for (;;) {
     const qint64 count = read(buffer.data() + kept, static_cast<qint64>(buffer.size() - kept));
     if (count < 0) return count;
+    releaseWideRegisters();  // the read's copy may have left them in use, and the lines are measured now
     const bool atEnd = count == 0;
     const std::size_t size = kept + static_cast<std::size_t>(count);
     const unsigned char* const base = buffer.data();
