@@ -41,6 +41,8 @@ constexpr std::array<std::uint8_t, 256> kKind = [] {
 constexpr std::uint8_t kGWord = kAddressCount;
 constexpr std::uint8_t kMWord = kAddressCount + 1;
 constexpr std::uint8_t kOtherWord = kAddressCount + 2;
+// P and T: addresses whose digits as written count too, rare enough to be read aside.
+constexpr std::uint8_t kCountedWord = kAddressCount + 3;
 
 constexpr std::array<std::uint8_t, 256> kWordOf = [] {
   std::array<std::uint8_t, 256> table{};
@@ -59,13 +61,13 @@ constexpr std::array<std::uint8_t, 256> kWordOf = [] {
   put('K', address(Address::K));
   put('R', address(Address::R));
   put('F', address(Address::F));
-  put('P', address(Address::P));
+  put('P', kCountedWord);
   put('Q', address(Address::Q));
   put('L', address(Address::L));
   put('S', address(Address::S));
   put('U', address(Address::U));
   put('W', address(Address::W));
-  put('T', address(Address::T));
+  put('T', kCountedWord);
   put('D', address(Address::D));
   put('H', address(Address::H));
   put('N', address(Address::N));
@@ -239,19 +241,10 @@ void BlockScanner::takeCode(bool gCode, const WordNumber& n) {
   }
 }
 
-inline void BlockScanner::putWord(unsigned char letter, const WordNumber& n, int digits, int index) {
-  const unsigned word = kWordOf[letter];
-  if (word >= kAddressCount) {
-    if (word != kOtherWord) {
-      takeCode(word == kGWord, n);
-    } else if (const unsigned lower = letter | 0x20u; lower >= 'a' && lower <= 'c') {
-      words_->flags |= BlockWords::kRotaryAxis;
-    }
-    return;
-  }
-  if (word == static_cast<unsigned>(Address::O) && index == 0) words_->flags |= BlockWords::kNumbered;
+// Inlined into the loop over a line's words, which it would otherwise cost a call a word.
+[[gnu::always_inline]] inline bool BlockScanner::keepNumber(unsigned word, const WordNumber& n) {
   const std::uint32_t bit = 1u << word;
-  if (words_->found & bit) [[unlikely]] return;  // the first word of an address counts
+  if (words_->found & bit) [[unlikely]] return false;  // the first word of an address counts
   words_->found |= bit;
   words_->points |= static_cast<std::uint32_t>(n.point) << word;
   // Only the words kept are worked out: a division takes about as long as reading the digits.
@@ -260,14 +253,35 @@ inline void BlockScanner::putWord(unsigned char letter, const WordNumber& n, int
   if (n.droppedIntegerDigits > 0) [[unlikely]] value *= powerOfTen(n.droppedIntegerDigits);
   if (n.fractionDigits > 0) value /= powerOfTen(n.fractionDigits);
   words_->numbers[word] = withSign(value, n.negative);
-  // The digits as written tell a call's count from its number (P) and a tool from its offset (T):
-  // both words are rare, one test passes the others by.
-  constexpr std::uint32_t kCountedDigits = bitOf(Address::P) | bitOf(Address::T);
-  if (bit & kCountedDigits) [[unlikely]] {
-    (word == static_cast<unsigned>(Address::P) ? words_->pDigits : words_->tDigits) =
-        static_cast<std::uint8_t>(std::min(digits, 255));
-    if (word == static_cast<unsigned>(Address::T)) words_->flags |= BlockWords::kRareWords;
+  return true;
+}
+
+void BlockScanner::takeRareWord(unsigned char letter, const WordNumber& n, int digits) {
+  const unsigned lower = letter | 0x20u;
+  if (lower == 'p' || lower == 't') {
+    // The digits as written tell a call's count from its number (P) and a tool from its offset (T).
+    const unsigned word = static_cast<unsigned>(lower == 'p' ? Address::P : Address::T);
+    if (!keepNumber(word, n)) return;
+    (lower == 'p' ? words_->pDigits : words_->tDigits) = static_cast<std::uint8_t>(std::min(digits, 255));
+    if (lower == 't') words_->flags |= BlockWords::kRareWords;
+  } else if (lower >= 'a' && lower <= 'c') {
+    words_->flags |= BlockWords::kRotaryAxis;
   }
+}
+
+[[gnu::always_inline]] inline void BlockScanner::putWord(unsigned char letter, const WordNumber& n, int digits,
+                                                         int index) {
+  const unsigned word = kWordOf[letter];
+  if (word >= kAddressCount) {
+    if (word <= kMWord) {
+      takeCode(word == kGWord, n);
+    } else [[unlikely]] {
+      takeRareWord(letter, n, digits);
+    }
+    return;
+  }
+  if (word == static_cast<unsigned>(Address::O) && index == 0) words_->flags |= BlockWords::kNumbered;
+  keepNumber(word, n);
 }
 
 bool BlockScanner::readPlainLine(const unsigned char* start, int length) {

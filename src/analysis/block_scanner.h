@@ -92,6 +92,10 @@ class BlockScanner {
   // Puts one word that has a number into the block; `index` counts the words before it.
   void putWord(unsigned char letter, const WordNumber& number, int digits, int index);
   void takeCode(bool gCode, const WordNumber& number);
+  // Keeps the number of the first word of an address; false for a later one.
+  bool keepNumber(unsigned word, const WordNumber& number);
+  // P, T and the letters the reading passes over, kept out of the loop over a line's words.
+  void takeRareWord(unsigned char letter, const WordNumber& number, int digits);
 
   BlockWords own_;
   BlockWords* words_ = &own_;  // where the block is built

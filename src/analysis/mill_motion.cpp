@@ -167,6 +167,7 @@ void MillMotion::oneShot(const BlockWords& w, MotionTotals& totals) {
   }
 }
 
+// One body for the path every block takes: the calls it makes cost more than their work.
 void MillMotion::apply(const BlockWords& w, std::int64_t ordinal, MotionTotals& totals) {
   beginBlock(ordinal, totals);
   setModes(w);
@@ -189,13 +190,17 @@ void MillMotion::apply(const BlockWords& w, std::int64_t ordinal, MotionTotals& 
     return;
   }
   const Point to = target(w);
-  placeAxes(w, AxisPlace::Program);
-  if (state_.motion == 0) {
+  // How each axis was last placed and the clearance height are for a restart, which listens as
+  // an observer: the estimate alone passes them by.
+  if (observer_) [[unlikely]] {
+    placeAxes(w, AxisPlace::Program);
     // The height a tool first goes to after it was put in: where a restart brings it back.
-    if (!state_.clearanceKnown && w.has(Address::Z)) [[unlikely]] {
+    if (state_.motion == 0 && !state_.clearanceKnown && w.has(Address::Z)) {
       state_.clearanceKnown = true;
       state_.clearanceZ = to.z;
     }
+  }
+  if (state_.motion == 0) {
     rapid(to, totals);
   } else if (state_.motion == 1) {
     feed(to, totals);

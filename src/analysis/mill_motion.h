@@ -18,7 +18,7 @@ class MillMotion : public MotionBase {
 
   // Carries out one block, the file's block number `ordinal`, adding its moves, dwells and tool
   // changes to `totals`.
-  void apply(const BlockWords& words, std::int64_t ordinal, MotionTotals& totals);
+  [[gnu::flatten]] void apply(const BlockWords& words, std::int64_t ordinal, MotionTotals& totals);
 
  private:
   // A length word in millimetres: a value without a decimal point is in the least input

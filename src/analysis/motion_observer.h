@@ -43,7 +43,8 @@ enum class AxisPlace : std::uint8_t { Unknown, Program, Reference, SecondReferen
 // Lengths in millimetres; positions as the program writes them (on a lathe x is the diameter).
 struct ModalState {
   machining::Point position;
-  std::array<AxisPlace, 3> axisPlace{};  // x, y, z
+  // x, y, z. A mill's moves keep it, and the clearance below, only while an observer listens.
+  std::array<AxisPlace, 3> axisPlace{};
   int motion = 0;           // 0-3, and 32 on a lathe
   int cycle = 0;            // a drilling cycle (73-89) or a lathe's single cycle (90, 92, 94); 0 none
   machining::Plane plane = machining::Plane::XY;
