@@ -37,7 +37,7 @@ appstreamcli validate --no-net --pedantic "$tree/usr/share/metainfo/org.example.
   problem "the AppStream data are invalid"
 
 echo "== contents"
-for f in usr/bin/korvane usr/bin/korvane-cli \
+for f in usr/bin/korvane usr/bin/korvane-cli usr/lib/korvane/korvane-png.so \
          usr/share/man/man1/korvane.1.gz usr/share/man/man1/korvane-cli.1.gz \
          usr/share/mime/packages/korvane.xml usr/share/icons/hicolor/scalable/apps/korvane.svg \
          usr/share/korvane/help/index.html usr/share/korvane/samples/sample.nc \
@@ -82,6 +82,11 @@ if [ "$install" = yes ]; then
   rows=$(/usr/bin/korvane-cli analyze /usr/share/korvane/samples/sample.nc) || problem "korvane-cli analyze of the sample failed"
   echo "$rows"
   grep -q "^sample.nc	1000	" <<<"$rows" || problem "the analysis of the sample has no row for its program 1000"
+  # The PNG drawing is a module of its own that plot loads from the package's library folder.
+  picture=$tree/sample.png
+  /usr/bin/korvane-cli plot /usr/share/korvane/samples/sample.nc -o "$picture" 2>/dev/null ||
+    problem "korvane-cli plot of the sample to a PNG failed"
+  file -b "$picture" 2>/dev/null | grep -q "PNG image data" || problem "korvane-cli plot wrote no PNG picture"
   man -w korvane-cli >/dev/null || problem "man korvane-cli is not found"
   [ -s /usr/share/mime/text/x-nc-program.xml ] || problem "the NC program type is not in the MIME database"
   id -nG korvane 2>/dev/null | grep -qw dialout || problem "the service user korvane is missing or not in dialout"

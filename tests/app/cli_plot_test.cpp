@@ -25,12 +25,12 @@ struct PlotRun {
   QString error;
 };
 
-PlotRun plot(const QString& windir, const QStringList& args) {
+PlotRun plot(const QString& windir, const QStringList& args, const QString& program = QStringLiteral(KORVANE_CLI_PATH)) {
   QProcess cli;
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
   env.insert(QStringLiteral("windir"), windir);
   cli.setProcessEnvironment(env);
-  cli.start(QStringLiteral(KORVANE_CLI_PATH), QStringList{QStringLiteral("plot")} + args);
+  cli.start(program, QStringList{QStringLiteral("plot")} + args);
   PlotRun run;
   if (!cli.waitForFinished(60000)) return run;
   run.exitCode = cli.exitCode();
@@ -144,6 +144,27 @@ TEST(CliPlot, DrawsAPngOfTheSizeAsked) {
   const double slope = (seen.back().y() - seen.front().y()) / (seen.back().x() - seen.front().x());
   EXPECT_NEAR(slope, -0.5, 0.02);
 }
+
+#if !defined(Q_OS_WIN)
+// The PNG drawing is a module of its own on Linux: a korvane-cli without it beside it or in its
+// library folder still draws SVG, and says what is missing instead of writing no picture silently.
+TEST(CliPlot, WithoutItsPngModuleStillDrawsSvgAndNamesWhatIsMissing) {
+  QTemporaryDir dir;
+  const QString alone = dir.filePath(QStringLiteral("korvane-cli"));
+  ASSERT_TRUE(QFile::copy(QStringLiteral(KORVANE_CLI_PATH), alone));
+  ASSERT_TRUE(QFile::setPermissions(alone, QFile::permissions(alone) | QFileDevice::ExeOwner));
+  const QString program = test::writeTestFile(dir.path(), QStringLiteral("p.nc"), "G00 X0 Y0\r\nG01 X10. F100\r\nM30\r\n");
+  const QString png = dir.filePath(QStringLiteral("p.png"));
+  const PlotRun refused = plot(dir.path(), {program, QStringLiteral("-o"), png}, alone);
+  EXPECT_EQ(refused.exitCode, 1);
+  EXPECT_TRUE(refused.error.contains(QStringLiteral("korvane-png.so"))) << refused.error.toStdString();
+  EXPECT_FALSE(QFile::exists(png));
+  const QString svg = dir.filePath(QStringLiteral("p.svg"));
+  const PlotRun drawn = plot(dir.path(), {program, QStringLiteral("-o"), svg}, alone);
+  EXPECT_EQ(drawn.exitCode, 0) << drawn.error.toStdString();
+  EXPECT_TRUE(text(svg).contains(QStringLiteral("class=\"feed\"")));
+}
+#endif
 
 }  // namespace
 }  // namespace korvane

@@ -2,13 +2,12 @@
 // the toolpath of a program as an SVG drawing (user units: the program's millimetres) or a PNG
 // picture, read as the time estimate reads it.
 #include <QFileInfo>
-#include <QImageWriter>
 #include <QSaveFile>
+#include <QSize>
 
-#include "analysis/toolpath_detail.h"
 #include "analysis/toolpath_svg.h"
 #include "app/cli/cli_machine_model.h"
-#include "ui/paint/toolpath_painter.h"
+#include "app/cli/png_plot.h"
 
 namespace korvane::cli {
 namespace {
@@ -58,28 +57,18 @@ void definePlot(QCommandLineParser& parser) {
 
 bool writePng(const Toolpath& path, View view, const QSize& size, const std::optional<std::size_t>& untilMove,
               const QString& title, const QString& out, QString* error) {
-  // Moves that repeat or lie within a fraction of a pixel are drawn once: a large program is
-  // drawn in a fraction of the time, to the same pixels.
-  const auto distinct = toolpath::DistinctMoves::find(path);
-  const auto detail = toolpath::Detail::build(path, distinct, view);
-  toolpath::DrawOptions options;
-  options.untilMove = untilMove;
-  const QImage image = toolpath::renderPicture(path, detail.get(), view, size, options, title);
-  QSaveFile file(out);
-  if (!file.open(QIODevice::WriteOnly)) {
-    *error = file.errorString();
-    return false;
-  }
-  QImageWriter writer(&file, "png");
-  if (!writer.write(image)) {
-    *error = writer.errorString();
-    return false;
-  }
-  if (!file.commit()) {
-    *error = file.errorString();
-    return false;
-  }
-  return true;
+  KorvanePngRequest request;
+  request.path = &path;
+  request.view = static_cast<int>(view);
+  request.width = size.width();
+  request.height = size.height();
+  request.drawsUntil = untilMove.has_value();
+  request.untilMove = untilMove.value_or(0);
+  request.title = title;
+  request.out = out;
+  if (png::writePicture(request)) return true;
+  *error = request.error;
+  return false;
 }
 
 bool writeSvgFile(const Toolpath& path, const toolpath::SvgOptions& options, const QString& out, QString* error) {

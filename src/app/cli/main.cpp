@@ -1,13 +1,13 @@
 // korvane-cli: the engines of korvane without the window, for scripts, tests and a quick check
 // of the settings and ports.
 #include <QCoreApplication>
-#include <QGuiApplication>
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 
 #include "app/cli/cli_command.h"
+#include "app/cli/png_plot.h"
 #include "app/cli/terminal_view.h"
 #include "korvane/version.h"
 
@@ -102,8 +102,7 @@ int main(int argc, char** argv) {
   // it runs offscreen, so that no display is needed. Every other command stays a console one.
   std::unique_ptr<QCoreApplication> app;
   if (argc > 1 && std::strcmp(argv[1], "plot") == 0) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    app = std::make_unique<QGuiApplication>(argc, argv);
+    app = png::makeApplication(argc, argv);
   } else {
     app = std::make_unique<QCoreApplication>(argc, argv);
   }
