@@ -37,7 +37,7 @@ appstreamcli validate --no-net --pedantic "$tree/usr/share/metainfo/org.example.
   problem "the AppStream data are invalid"
 
 echo "== contents"
-for f in usr/bin/korvane usr/bin/korvane-cli usr/lib/korvane/korvane-png.so \
+for f in usr/bin/korvane usr/bin/korvane-cli usr/lib/korvane/modules/korvane-png.so \
          usr/share/man/man1/korvane.1.gz usr/share/man/man1/korvane-cli.1.gz \
          usr/share/mime/packages/korvane.xml usr/share/icons/hicolor/scalable/apps/korvane.svg \
          usr/share/korvane/help/index.html usr/share/korvane/samples/sample.nc \
