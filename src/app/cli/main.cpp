@@ -98,8 +98,8 @@ int runCommand(const Command& command, const QStringList& args) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  // Only `plot` draws text into its pictures, which takes Qt's fonts and so a GUI application;
-  // it runs offscreen, so that no display is needed. Every other command stays a console one.
+  // Only `plot` draws text into its pictures, which takes Qt's fonts and so a GUI application
+  // (offscreen on Linux, so that no display is needed). Every other command stays a console one.
   std::unique_ptr<QCoreApplication> app;
   if (argc > 1 && std::strcmp(argv[1], "plot") == 0) {
     app = png::makeApplication(argc, argv);

@@ -9,7 +9,11 @@
 #include "ui/paint/toolpath_painter.h"
 
 QCoreApplication* korvane_png_application(int* argc, char** argv) {
+#if !defined(Q_OS_WIN)
+  // No display is needed, nor looked for. Windows' own platform needs none either and brings the
+  // system's fonts, which the offscreen one of a static Qt does not find there.
   qputenv("QT_QPA_PLATFORM", "offscreen");
+#endif
   return new QGuiApplication(*argc, argv);
 }
 
