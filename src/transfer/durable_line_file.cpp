@@ -4,9 +4,9 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
 #include <cstring>
 
+#include "platform/clock.h"
 #include "platform/desktop/file_system.h"
 
 namespace korvane {
@@ -14,10 +14,7 @@ namespace korvane {
 namespace {
 constexpr qint64 kSyncIntervalMs = 100;
 
-qint64 nowMs() {
-  using namespace std::chrono;
-  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
+qint64 nowMs() { return SteadyClock().nowMs(); }
 }  // namespace
 
 bool DurableLineFile::open(const QString& path) {

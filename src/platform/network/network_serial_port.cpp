@@ -6,11 +6,10 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
-#include <cstring>
 #include <utility>
 
 #include "platform/serial/control_codes.h"
+#include "platform/serial/posix_port_time.h"
 #include "platform/network/rfc2217_client.h"
 #include "platform/network/tcp_socket.h"
 
@@ -25,20 +24,11 @@ constexpr int kNegotiateMs = 3000;
 // Step of the waits for the kernel's send queue, which gives no wake-up when it empties.
 constexpr int kQueueStepMs = 2;
 
-qint64 nowUs() {
-  using namespace std::chrono;
-  return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
-}
-
-qint64 nowMs() { return nowUs() / 1000; }
-
-int msLeft(qint64 deadline) { return static_cast<int>(std::clamp<qint64>(deadline - nowMs(), 0, 1 << 30)); }
-
-void sleepMs(int ms) {
-  if (ms > 0) ::poll(nullptr, 0, ms);
-}
-
-QString osText(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
+using posix_port::msLeft;
+using posix_port::nowMs;
+using posix_port::nowUs;
+using posix_port::osText;
+using posix_port::sleepMs;
 
 }  // namespace
 
@@ -67,8 +57,7 @@ bool NetworkSerialPort::open(PortError* error) {
                 QStringLiteral("\"%1\": %2").arg(settingsText_, problem));
   }
   line_ = *line;
-  emulated_.reset(qint64(1'000'000) * line_.frameBits() / std::max(line_.rate, 1), kNetworkAheadChars,
-                  kNetworkReserveChars);
+  emulated_.reset(line_.charUs(), kNetworkAheadChars, kNetworkReserveChars);
 
   QString holder;
   if (!lock_.acquire(address_, &holder)) {
@@ -383,10 +372,8 @@ void NetworkSerialPort::waitForInput(int timeoutMs) {
   }
   // What follows the first character for a few milliseconds is taken in the same wake-up, as
   // on a local port.
-  const qint64 gatherUs = std::min<qint64>(kInputGatherUs, qint64(msLeft(deadline)) * 1000);
-  if (waited && !failure_ && gatherUs > 0) {
-    const timespec pause{0, static_cast<long>(gatherUs) * 1000};
-    ::ppoll(nullptr, 0, &pause, nullptr);
+  if (waited && !failure_) {
+    posix_port::pauseToGatherInput(deadline);
     pump();
   }
 }

@@ -2,6 +2,7 @@
 // The speed and frame of a serial line, read from a settings text such as 9600,N,8,2.
 
 #include <QString>
+#include <algorithm>
 #include <optional>
 
 namespace korvane {
@@ -14,6 +15,8 @@ struct LineSettings {
 
   // Bits on the wire per character: start bit, data bits, parity bit, stop bits.
   int frameBits() const { return 1 + dataBits + (parity == 'N' ? 0 : 1) + stopBits; }
+  // One character's time on the line in microseconds, at least one.
+  qint64 charUs() const { return std::max<qint64>(1, qint64(1'000'000) * frameBits() / std::max(rate, 1)); }
 };
 
 // The rates a profile may name: the classic ones of the settings dialog (110 to 256000, some of

@@ -1,13 +1,17 @@
 #pragma once
-// What the POSIX serial port's files share: its bounds and its clock, waits that never spin.
+// What the POSIX ports share (the serial port's files, the device-server port): bounds, the
+// clock, waits that never spin.
 
 #include <QString>
 #include <poll.h>
+#include <time.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+
+#include "platform/serial/line_pacer.h"
 
 namespace korvane::posix_port {
 
@@ -41,6 +45,15 @@ inline int msLeft(qint64 deadline) { return static_cast<int>(std::clamp<qint64>(
 // Sleeps without a busy loop; a signal ends the sleep early, as it ends every wait of the port.
 inline void sleepMs(int ms) {
   if (ms > 0) ::poll(nullptr, 0, ms);
+}
+
+// After input has woken a wait: a pause in which what follows the first character arrives, to
+// be taken in the same wake-up (kInputGatherUs, no longer than the deadline allows).
+inline void pauseToGatherInput(qint64 deadlineMs) {
+  const qint64 us = std::min<qint64>(kInputGatherUs, qint64(msLeft(deadlineMs)) * 1000);
+  if (us <= 0) return;
+  const timespec pause{0, static_cast<long>(us) * 1000};
+  ::ppoll(nullptr, 0, &pause, nullptr);
 }
 
 inline QString osText(int error) { return QString::fromLocal8Bit(std::strerror(error)); }

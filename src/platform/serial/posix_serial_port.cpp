@@ -135,9 +135,8 @@ bool PosixSerialPort::open(PortError* error) {
   }
   applyModemLines();
   virtualLine_ = pacePseudoTerminals_ && pseudoTerminal;
-  const qint64 charUs = std::max<qint64>(1, qint64(1'000'000) * line_.frameBits() / std::max(line_.rate, 1));
-  emulated_.reset(charUs);
-  driverPacing_.reset(charUs);
+  emulated_.reset(line_.charUs());
+  driverPacing_.reset(line_.charUs());
   driverRoom_ = 0;  // asked at the first write
   return true;
 }

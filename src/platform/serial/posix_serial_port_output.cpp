@@ -75,10 +75,7 @@ int PosixSerialPort::outputRoom() {
 // cost a reception a wake-up per character. Once input has come after a wait, what follows it
 // for a slice of the line is gathered and taken in the same wake-up.
 void PosixSerialPort::gatherInput(qint64 deadlineMs) {
-  const qint64 us = std::min<qint64>(kInputGatherUs, qint64(msLeft(deadlineMs)) * 1000);
-  if (us <= 0) return;
-  const timespec pause{0, static_cast<long>(us) * 1000};
-  ::ppoll(nullptr, 0, &pause, nullptr);
+  pauseToGatherInput(deadlineMs);
   emptyReadAtUs_ = -1;
 }
 

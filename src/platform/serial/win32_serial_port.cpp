@@ -164,7 +164,7 @@ bool Win32SerialPort::open(PortError* error) {
   io_->writing.clear();
   io_->readPending = false;
   io_->reading.resize(4096);
-  charUs_ = std::max<qint64>(1, qint64(1'000'000) * line_.frameBits() / std::max(line_.rate, 1));
+  charUs_ = line_.charUs();
   lineFreeAtUs_ = 0;
   return true;
 }
